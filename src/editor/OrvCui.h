@@ -1,0 +1,63 @@
+// The chip document: the edit image being composed, the current material, the chip size, the chip-grid rules
+// that the main window applies to mouse positions, and the distinct-colour count used when saving.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "Graphics.h"
+#include "SysUtils.h"
+
+class TOrvDatas : public TObject {
+ public:
+  // Empty edit image (transparent colour white) and empty material; chip size 32 x 32.
+  TOrvDatas();
+  ~TOrvDatas() override;
+  TOrvDatas(const TOrvDatas&) = delete;
+  TOrvDatas& operator=(const TOrvDatas&) = delete;
+  const char* ClassName() const override { return "TOrvDatas"; }
+
+  std::unique_ptr<TBitmap> EditImage;
+  std::unique_ptr<TBitmap> Material;
+  int32_t ChipWidth = 0;
+  int32_t ChipHeight = 0;
+
+  // Stores the chip size; neither image changes. A size below 1 raises EInvalidGraphic "Invalid chip size"
+  // and keeps the old size.
+  void SetChipSize(int32_t Width, int32_t Height);
+
+  // Sizes the edit image to Columns x ChipWidth by Rows x ChipHeight pixels. Pixels at the top-left are kept
+  // and new area is white; the same size changes nothing. An empty edit image becomes an all-white image in
+  // the display format (pfDevice); one with pixels keeps its format. A count below 1 raises EInvalidGraphic
+  // "Invalid image size"; a width or height beyond 2^31 - 1 pixels, or pixel memory beyond 2^31 - 1 bytes,
+  // raises EOutOfResources "Out of system resources". On any error the edit image is left as it was.
+  void NewEditImage(int32_t Columns, int32_t Rows);
+
+  // Chip-grid rules. Positions are pixels of the image under the mouse; divisions truncate toward zero, so
+  // positions from -(ChipWidth - 1) to ChipWidth - 1 all snap to 0. A chip size below 1 raises
+  // EInvalidGraphic "Invalid chip size". Results beyond the 32-bit range are held at its limits.
+
+  // The origin of the chip cell holding (X, Y).
+  TPoint SnapToChip(int32_t X, int32_t Y) const;
+  // A press on the material at (X, Y): the selection collapses to the snapped point.
+  void PressSelection(TRect& Selection, int32_t X, int32_t Y) const;
+  // A release on the material at (X, Y), applied to the selection as it is stored: the corner that the
+  // comparison with Left and Top picks moves to the released chip, then Right and Bottom grow by one chip.
+  // After a press this selects every chip from the pressed to the released one, both included; the result is
+  // not clipped to the material.
+  void ReleaseSelection(TRect& Selection, int32_t X, int32_t Y) const;
+  // A click on the edit image at (X, Y): copies the Selection of the material to the clicked chip cell with
+  // the selection's size (plain source copy). Pixels that fall outside the edit image, or whose source lies
+  // outside the material, are left alone. Returns the rectangle of the edit image that was written (empty
+  // when nothing was), for repainting.
+  TRect StampSelection(const TRect& Selection, int32_t X, int32_t Y);
+
+  // The number of distinct 24-bit colours of the bitmap, as its conversion to 24 bits gives them; bits
+  // outside the 24 colour bits are ignored. 0 for an empty bitmap. Linear in the number of pixels.
+  static int64_t CountColors(const TBitmap& Bitmap);
+
+  // File operations (load and save by extension) join here: LoadMaterial, LoadEditImage, SaveEditImage.
+
+ private:
+  void CheckChipSize() const;
+};
