@@ -88,12 +88,10 @@ class TPngReadStream : public TCodecGraphicReadStream {
   const uint8_t* ConvertPass();
   const uint8_t* Convert2To4();
   const uint8_t* ConvertGray16();
-  const uint8_t* ConvertGrayAlpha8();
-  const uint8_t* ConvertGrayAlpha16();
-  const uint8_t* ConvertRgb8();
-  const uint8_t* ConvertRgb16();
-  const uint8_t* ConvertRgba8();
-  const uint8_t* ConvertRgba16();
+  template <int SampleBytes>
+  const uint8_t* ConvertGrayAlpha();
+  template <int Channels, int SampleBytes>
+  const uint8_t* ConvertRgb();
   template <int Channels, int SampleBytes>
   const uint8_t* ConvertRgb565();
   void StoreCopy(uint8_t* Dest, const uint8_t* Row);

@@ -1,0 +1,129 @@
+// Row converters and row stores of the PNG decoder, chosen once per image.
+#include <cstring>
+
+#include "PngReadStream.h"
+
+const uint8_t* TPngReadStream::ConvertPass() {
+  return Z.CurrentRow + 1;
+}
+
+// Four 2-bit pixels a byte become two bytes of two 4-bit pixels.
+const uint8_t* TPngReadStream::Convert2To4() {
+  const uint8_t* src = Z.CurrentRow + 1;
+  uint8_t* out = ConvertedRow;
+  for (int32_t left = PassWidth; left > 0; left -= 4) {
+    const uint8_t b = *src++;
+    *out++ = static_cast<uint8_t>((b >> 6) << 4 | ((b >> 4) & 3));
+    *out++ = static_cast<uint8_t>(((b >> 2) & 3) << 4 | (b & 3));
+  }
+  return ConvertedRow;
+}
+
+const uint8_t* TPngReadStream::ConvertGray16() {
+  const uint8_t* src = Z.CurrentRow + 1;
+  uint8_t* out = ConvertedRow;
+  for (int32_t k = 0; k < PassWidth; ++k) out[k] = src[2 * k];
+  return ConvertedRow;
+}
+
+// Grey and alpha samples of SampleBytes bytes each: the high byte of each.
+template <int SampleBytes>
+const uint8_t* TPngReadStream::ConvertGrayAlpha() {
+  const uint8_t* src = Z.CurrentRow + 1;
+  for (int32_t k = 0; k < PassWidth; ++k, src += 2 * SampleBytes) {
+    ConvertedRow[k] = src[0];
+    AlphaRow[k] = static_cast<uint8_t>(255 - src[SampleBytes]);
+  }
+  return ConvertedRow;
+}
+template const uint8_t* TPngReadStream::ConvertGrayAlpha<1>();
+template const uint8_t* TPngReadStream::ConvertGrayAlpha<2>();
+
+// Red, green, blue (and alpha when Channels is 4) samples of SampleBytes bytes each to blue, green, red
+// bytes.
+template <int Channels, int SampleBytes>
+const uint8_t* TPngReadStream::ConvertRgb() {
+  const uint8_t* src = Z.CurrentRow + 1;
+  uint8_t* out = ConvertedRow;
+  for (int32_t k = 0; k < PassWidth; ++k, src += Channels * SampleBytes, out += 3) {
+    out[0] = src[2 * SampleBytes];
+    out[1] = src[SampleBytes];
+    out[2] = src[0];
+    if constexpr (Channels == 4) AlphaRow[k] = static_cast<uint8_t>(255 - src[3 * SampleBytes]);
+  }
+  return ConvertedRow;
+}
+template const uint8_t* TPngReadStream::ConvertRgb<3, 1>();
+template const uint8_t* TPngReadStream::ConvertRgb<3, 2>();
+template const uint8_t* TPngReadStream::ConvertRgb<4, 1>();
+template const uint8_t* TPngReadStream::ConvertRgb<4, 2>();
+
+// 5-6-5 words, low byte first, from the high byte of each sample.
+template <int Channels, int SampleBytes>
+const uint8_t* TPngReadStream::ConvertRgb565() {
+  const uint8_t* src = Z.CurrentRow + 1;
+  uint8_t* out = ConvertedRow;
+  for (int32_t k = 0; k < PassWidth; ++k, src += Channels * SampleBytes, out += 2) {
+    const uint8_t r = src[0], g = src[SampleBytes], b = src[2 * SampleBytes];
+    const auto word = static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
+    out[0] = static_cast<uint8_t>(word);
+    out[1] = static_cast<uint8_t>(word >> 8);
+    if constexpr (Channels == 4) AlphaRow[k] = static_cast<uint8_t>(255 - src[3 * SampleBytes]);
+  }
+  return ConvertedRow;
+}
+template const uint8_t* TPngReadStream::ConvertRgb565<3, 1>();
+template const uint8_t* TPngReadStream::ConvertRgb565<3, 2>();
+template const uint8_t* TPngReadStream::ConvertRgb565<4, 1>();
+template const uint8_t* TPngReadStream::ConvertRgb565<4, 2>();
+
+void TPngReadStream::StoreCopy(uint8_t* Dest, const uint8_t* Row) {
+  std::memcpy(Dest, Row, static_cast<size_t>(OutputRowBytes));
+}
+
+// Adam7 stores: pixel k of the pass row goes to column StoreStart + k * StoreStep.
+void TPngReadStream::StoreBits1(uint8_t* Dest, const uint8_t* Row) {
+  for (int32_t k = 0, x = StoreStart; k < PassWidth; ++k, x += StoreStep) {
+    const auto mask = static_cast<uint8_t>(0x80 >> (x & 7));
+    if (((Row[k >> 3] >> (7 - (k & 7))) & 1) != 0)
+      Dest[x >> 3] |= mask;
+    else
+      Dest[x >> 3] &= static_cast<uint8_t>(~mask);
+  }
+}
+
+void TPngReadStream::StoreBits4(uint8_t* Dest, const uint8_t* Row) {
+  for (int32_t k = 0, x = StoreStart; k < PassWidth; ++k, x += StoreStep) {
+    const uint8_t nibble = (k & 1) != 0 ? (Row[k >> 1] & 0x0F) : (Row[k >> 1] >> 4);
+    uint8_t& d = Dest[x >> 1];
+    d = (x & 1) != 0 ? static_cast<uint8_t>((d & 0xF0) | nibble)
+                     : static_cast<uint8_t>((d & 0x0F) | nibble << 4);
+  }
+}
+
+void TPngReadStream::StoreBytes1(uint8_t* Dest, const uint8_t* Row) {
+  for (int32_t k = 0, x = StoreStart; k < PassWidth; ++k, x += StoreStep) Dest[x] = Row[k];
+}
+
+void TPngReadStream::StoreBytes2(uint8_t* Dest, const uint8_t* Row) {
+  for (int32_t k = 0, x = StoreStart; k < PassWidth; ++k, x += StoreStep) {
+    Dest[x] = Row[2 * k];
+    Dest[x + 1] = Row[2 * k + 1];
+  }
+}
+
+void TPngReadStream::StoreBytes3(uint8_t* Dest, const uint8_t* Row) {
+  for (int32_t k = 0, x = StoreStart; k < PassWidth; ++k, x += StoreStep) {
+    Dest[x] = Row[3 * k];
+    Dest[x + 1] = Row[3 * k + 1];
+    Dest[x + 2] = Row[3 * k + 2];
+  }
+}
+
+void TPngReadStream::AlphaCopy(uint8_t* Dest, const uint8_t* Row) {
+  std::memcpy(Dest, Row, static_cast<size_t>(PassWidth));
+}
+
+void TPngReadStream::AlphaScatter(uint8_t* Dest, const uint8_t* Row) {
+  for (int32_t k = 0, x = AlphaStart; k < PassWidth; ++k, x += AlphaStep) Dest[x] = Row[k];
+}
