@@ -1,0 +1,373 @@
+// The BMP stream reader and writer and the packed-DIB clipboard exchange of the storage.
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "DibImage.h"
+
+namespace {
+
+constexpr int64_t FileHeaderSize = 14;
+constexpr int64_t InfoHeaderSize = 40;
+constexpr int64_t CoreHeaderSize = 12;
+constexpr int32_t DefaultResolution = 3780;  // pixels per metre
+constexpr uint16_t BitmapFileType = 0x4D42;  // "BM"
+
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+void PutLe16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutLe32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// The 40-byte info header from p.
+BITMAPINFOHEADER ParseInfoHeader(const uint8_t* p) {
+  BITMAPINFOHEADER h;
+  h.biSize = Le32(p);
+  h.biWidth = static_cast<int32_t>(Le32(p + 4));
+  h.biHeight = static_cast<int32_t>(Le32(p + 8));
+  h.biPlanes = Le16(p + 12);
+  h.biBitCount = Le16(p + 14);
+  h.biCompression = Le32(p + 16);
+  h.biSizeImage = Le32(p + 20);
+  h.biXPelsPerMeter = static_cast<int32_t>(Le32(p + 24));
+  h.biYPelsPerMeter = static_cast<int32_t>(Le32(p + 28));
+  h.biClrUsed = Le32(p + 32);
+  h.biClrImportant = Le32(p + 36);
+  return h;
+}
+
+void StoreInfoHeader(const BITMAPINFOHEADER& h, uint8_t* p) {
+  PutLe32(p, h.biSize);
+  PutLe32(p + 4, static_cast<uint32_t>(h.biWidth));
+  PutLe32(p + 8, static_cast<uint32_t>(h.biHeight));
+  PutLe16(p + 12, h.biPlanes);
+  PutLe16(p + 14, h.biBitCount);
+  PutLe32(p + 16, h.biCompression);
+  PutLe32(p + 20, h.biSizeImage);
+  PutLe32(p + 24, static_cast<uint32_t>(h.biXPelsPerMeter));
+  PutLe32(p + 28, static_cast<uint32_t>(h.biYPelsPerMeter));
+  PutLe32(p + 32, h.biClrUsed);
+  PutLe32(p + 36, h.biClrImportant);
+}
+
+void ReplaceZeroResolution(BITMAPINFOHEADER& h) {
+  if (h.biXPelsPerMeter == 0) h.biXPelsPerMeter = DefaultResolution;
+  if (h.biYPelsPerMeter == 0) h.biYPelsPerMeter = DefaultResolution;
+}
+
+// Colour table bytes (RGBQUAD entries, and bit-field masks in front of them) into the record's table.
+void StoreColorBytes(TDibRecord& record, const uint8_t* bytes, int64_t count) {
+  std::memcpy(record.Colors.data(), bytes,
+              static_cast<size_t>(std::min<int64_t>(count, sizeof(record.Colors))));
+}
+
+// The 12-byte core header at core and its RGBTRIPLE table at triples, as an info header and RGBQUAD table.
+void CoreHeaderToInfoHeader(const uint8_t* core, const uint8_t* triples, TDibRecord& record) {
+  BITMAPINFOHEADER& h = record.Header;
+  h = BITMAPINFOHEADER{};
+  h.biSize = 40;
+  h.biWidth = Le16(core + 4);
+  h.biHeight = Le16(core + 6);
+  h.biPlanes = Le16(core + 8);
+  h.biBitCount = Le16(core + 10);
+  h.biCompression = BI_RGB;
+  h.biSizeImage = 0;
+  h.biXPelsPerMeter = DefaultResolution;
+  h.biYPelsPerMeter = DefaultResolution;
+  h.biClrUsed = static_cast<uint32_t>(DefaultColorCount(h.biBitCount));
+  h.biClrImportant = 0;
+  for (uint32_t i = 0; i < h.biClrUsed; ++i)
+    record.Colors[i] = RGBQUAD{triples[3 * i], triples[3 * i + 1], triples[3 * i + 2], 0};
+}
+
+// Width must be positive, the height not zero, and the pixel memory at the picture's bit count must fit.
+void CheckDimensions(const BITMAPINFOHEADER& h, const std::string& method) {
+  if (h.biWidth <= 0 || h.biHeight == 0)
+    throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid Width or Height");
+  const int bits = h.biBitCount == 16 || h.biBitCount == 32 ? 24 : h.biBitCount;
+  if (DibImageBytes(h.biWidth, std::llabs(static_cast<int64_t>(h.biHeight)), bits) < 0)
+    throw EDibInvalidDIB(method + ": Image Too Large");
+}
+
+// The pixel byte count of a stored (1, 4, 8 or 24-bit) picture: uncompressed rows must all be there.
+void CheckImageSize(const TDibRecord& record, const std::string& method) {
+  if (record.ImageSize < 0 || record.ImageSize > MaxPixelBytes)
+    throw EDibInvalidDIB(method + ": Invalid Image Size");
+  const uint32_t compression = record.Header.biCompression;
+  if (compression == BI_RLE8 || compression == BI_RLE4) return;
+  if (record.ImageSize < record.RowBytes() * record.AbsHeight())
+    throw EDibInvalidDIB(method + ": Image Data Too Short");
+}
+
+// One channel of a bit-field pixel: the mask brought into 128..255 by Shift right shifts (left when
+// negative).
+struct TMaskChannel {
+  uint32_t Mask = 0;
+  int Shift = 0;
+  uint32_t Max = 0;
+  explicit TMaskChannel(uint32_t mask) : Mask(mask) {
+    uint32_t v = mask;
+    while (v >= 256) {
+      v >>= 1;
+      ++Shift;
+    }
+    while (v < 128) {
+      v <<= 1;
+      --Shift;
+    }
+    Max = v;
+  }
+  uint8_t Value(uint32_t pixel) const {
+    uint32_t v = pixel & Mask;
+    v = Shift >= 0 ? v >> Shift : v << -Shift;
+    return static_cast<uint8_t>(v * 255 / Max);
+  }
+};
+
+using TReadRow = std::function<void(uint8_t* Row, int64_t Bytes)>;
+
+// Converts 16- or 32-bit rows, fetched one at a time by readRow, into 24-bit pixel memory; the record's
+// header becomes a 24-bit one. With bit fields the masks are the first three colour entries.
+void ConvertToTrueColor(TDibRecord& record, bool useFMO, const TReadRow& readRow) {
+  BITMAPINFOHEADER& h = record.Header;
+  const bool bitFields = h.biCompression == BI_BITFIELDS;
+  const bool is16 = h.biBitCount == 16;
+  const int64_t width = h.biWidth;
+  const int64_t height = record.AbsHeight();
+  const int64_t sourceStride = DibRowBytes(width, h.biBitCount);
+  const int64_t destStride = DibRowBytes(width, 24);
+  uint32_t masks[3];
+  if (bitFields) {
+    const auto* table = reinterpret_cast<const uint8_t*>(record.Colors.data());
+    for (int i = 0; i < 3; ++i) masks[i] = Le32(table + 4 * i);
+  } else if (is16) {
+    masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+  } else {
+    masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+  }
+  if (masks[0] == 0 || masks[1] == 0 || masks[2] == 0)
+    throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid Masks");
+  const TMaskChannel red(masks[0]), green(masks[1]), blue(masks[2]);
+
+  record.ImageSize = destStride * height;
+  record.Memory = GetMemory(record.ImageSize, useFMO);
+  std::vector<uint8_t> source(static_cast<size_t>(sourceStride));
+  for (int64_t y = 0; y < height; ++y) {
+    readRow(source.data(), sourceStride);
+    uint8_t* dest = record.MemoryRow(y);
+    std::memset(dest + destStride - 4, 0, 4);
+    const uint8_t* s = source.data();
+    for (int64_t x = 0; x < width; ++x, dest += 3) {
+      const uint32_t pixel = is16 ? Le16(s + 2 * x) : Le32(s + 4 * x);
+      dest[0] = blue.Value(pixel);
+      dest[1] = green.Value(pixel);
+      dest[2] = red.Value(pixel);
+    }
+  }
+  if (bitFields) std::memmove(record.Colors.data(), record.Colors.data() + 3, 256 * sizeof(RGBQUAD));
+  h.biCompression = BI_RGB;
+  h.biBitCount = 24;
+  h.biSizeImage = 0;
+}
+
+int64_t StreamRemaining(TStream& stream) {
+  return stream.Size() - stream.Position();
+}
+
+// Clipboard blocks stay locked while they are read.
+class TGlobalLock {
+ public:
+  explicit TGlobalLock(const HGLOBAL& block) : FBlock(block), FData(block ? GlobalLock(block) : nullptr) {}
+  ~TGlobalLock() {
+    if (FBlock) GlobalUnlock(FBlock);
+  }
+  TGlobalLock(const TGlobalLock&) = delete;
+  TGlobalLock& operator=(const TGlobalLock&) = delete;
+  uint8_t* Data() const { return FData; }
+
+ private:
+  const HGLOBAL& FBlock;
+  uint8_t* FData;
+};
+
+}  // namespace
+
+void TDibStorage::LoadFromStream(TStream& Stream) {
+  static const std::string method = "TDibStorage.LoadFromStream";
+  TDibRecord record;
+  uint8_t fileHeader[FileHeaderSize];
+  Stream.ReadBuffer(fileHeader, FileHeaderSize);
+  if (Le16(fileHeader) != BitmapFileType)
+    throw EDibInvalidDIBFile("TDibStorage.LoadFromFile: File type is invalid");
+  const int64_t bfSize = Le32(fileHeader + 2);
+  const int64_t bfOffBits = Le32(fileHeader + 10);
+
+  uint8_t header[InfoHeaderSize];
+  Stream.ReadBuffer(header, 4);
+  const uint32_t headerSize = Le32(header);
+  int64_t consumed = FileHeaderSize;  // bytes of the file read or skipped so far
+  if (headerSize == InfoHeaderSize) {
+    Stream.ReadBuffer(header + 4, InfoHeaderSize - 4);
+    record.Header = ParseInfoHeader(header);
+    BITMAPINFOHEADER& h = record.Header;
+    ReplaceZeroResolution(h);
+    switch (h.biBitCount) {
+      case 1:
+      case 4:
+      case 8:
+      case 16:
+      case 24:
+      case 32:
+        break;
+      default:
+        throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid BitCout");
+    }
+    if (h.biClrUsed == 0) h.biClrUsed = static_cast<uint32_t>(DefaultColorCount(h.biBitCount));
+    const int64_t maskBytes = h.biCompression == BI_BITFIELDS ? 12 : 0;
+    const int64_t tableBytes = maskBytes + 4 * static_cast<int64_t>(h.biClrUsed);
+    const int64_t readBytes = std::min<int64_t>(tableBytes, maskBytes + 1024);
+    std::vector<uint8_t> table(static_cast<size_t>(readBytes));
+    Stream.ReadBuffer(table.data(), readBytes);
+    StoreColorBytes(record, table.data(), readBytes);
+    record.ImageSize = bfSize - bfOffBits;
+    consumed += InfoHeaderSize + readBytes;
+    if (bfOffBits < FileHeaderSize + InfoHeaderSize + tableBytes)
+      throw EDibInvalidDIB("TDibStorage.LoadFromFile: bfOffBits is too small");
+    if (h.biClrUsed > 256) h.biClrUsed = 256;
+  } else if (headerSize == CoreHeaderSize) {
+    Stream.ReadBuffer(header + 4, CoreHeaderSize - 4);
+    const uint16_t bitCount = Le16(header + 10);
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24)
+      throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid BitCount");
+    const int64_t tableBytes = 3 * static_cast<int64_t>(DefaultColorCount(bitCount));
+    uint8_t triples[3 * 256];
+    Stream.ReadBuffer(triples, tableBytes);
+    record.ImageSize = bfSize - bfOffBits;
+    consumed += CoreHeaderSize + tableBytes;
+    if (bfOffBits < FileHeaderSize + CoreHeaderSize + tableBytes)
+      throw EDibInvalidDIB("TDibStorage.LoadFromFile: bfOffBits is too small");
+    CoreHeaderToInfoHeader(header, triples, record);
+  } else {
+    throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid Bitmap Header Size");
+  }
+  if (bfOffBits > consumed) Stream.Seek(bfOffBits - consumed, soCurrent);
+
+  CheckDimensions(record.Header, method);
+  switch (record.Header.biBitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 24:
+      CheckImageSize(record, method);
+      // Refuse before allocating when the stream cannot hold what the header promises.
+      if (record.ImageSize > StreamRemaining(Stream)) throw EReadError(SReadError);
+      record.Memory = GetMemory(record.ImageSize, UseFMO);
+      Stream.ReadBuffer(record.Bits(), record.ImageSize);
+      break;
+    case 16:
+    case 32: {
+      const int64_t sourceBytes = DibRowBytes(record.Width(), record.Header.biBitCount) * record.AbsHeight();
+      if (sourceBytes > StreamRemaining(Stream)) throw EReadError(SReadError);
+      ConvertToTrueColor(record, UseFMO,
+                         [&Stream](uint8_t* row, int64_t bytes) { Stream.ReadBuffer(row, bytes); });
+      break;
+    }
+    default:
+      throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid biBitCount");
+  }
+  Install(std::move(record));
+}
+
+void TDibStorage::SaveToStream(TStream& Stream) const {
+  const BITMAPINFOHEADER& h = DIB.Header;
+  Assert(h.biClrUsed <= 256, "TDibStorage.SaveToStream: Invalid Color Count");
+  const int64_t offBits = FileHeaderSize + InfoHeaderSize + 4 * static_cast<int64_t>(h.biClrUsed);
+  std::vector<uint8_t> head(static_cast<size_t>(offBits));
+  PutLe16(head.data(), BitmapFileType);
+  PutLe32(head.data() + 2, static_cast<uint32_t>(offBits + DIB.ImageSize));
+  PutLe32(head.data() + 10, static_cast<uint32_t>(offBits));
+  StoreInfoHeader(h, head.data() + FileHeaderSize);
+  std::memcpy(head.data() + FileHeaderSize + InfoHeaderSize, DIB.Colors.data(), 4 * h.biClrUsed);
+  Stream.WriteBuffer(head.data(), offBits);
+  Stream.WriteBuffer(DIB.Bits(), DIB.ImageSize);
+}
+
+void TDibStorage::LoadFromClipboardFormat(const HGLOBAL& Data) {
+  static const std::string method = "TDibStorage.LoadFromClipboardFormat";
+  const EDibInvalidDIB tooShort(method + ": Clipboard Data Too Short");
+  TGlobalLock lock(Data);
+  const uint8_t* p = lock.Data();
+  const int64_t size = Data ? GlobalSize(Data) : 0;
+  if (p == nullptr || size < 4) throw tooShort;
+  TDibRecord record;
+  int64_t headerBytes = 0;  // L: header and colour table
+  const uint32_t headerSize = Le32(p);
+  if (headerSize == InfoHeaderSize) {
+    if (size < InfoHeaderSize) throw tooShort;
+    const BITMAPINFOHEADER h = ParseInfoHeader(p);
+    const int64_t count = h.biClrUsed != 0 ? h.biClrUsed : DefaultColorCount(h.biBitCount);
+    headerBytes = 4 * count + (h.biCompression == BI_BITFIELDS ? 52 : 40);
+    if (size < headerBytes) throw tooShort;
+    record.Header = h;
+    StoreColorBytes(record, p + InfoHeaderSize, std::min<int64_t>(headerBytes, 1076) - InfoHeaderSize);
+    ReplaceZeroResolution(record.Header);
+    record.Header.biClrUsed = static_cast<uint32_t>(std::min<int64_t>(count, 256));
+  } else if (headerSize == CoreHeaderSize) {
+    if (size < CoreHeaderSize) throw tooShort;
+    headerBytes = CoreHeaderSize + 3 * static_cast<int64_t>(DefaultColorCount(Le16(p + 10)));
+    if (size < headerBytes) throw tooShort;
+    CoreHeaderToInfoHeader(p, p + CoreHeaderSize, record);
+  } else {
+    throw EDibInvalidDIB("TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Data");
+  }
+  record.ImageSize = size - headerBytes;
+  const uint8_t* pixels = p + headerBytes;
+
+  CheckDimensions(record.Header, method);
+  switch (record.Header.biBitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 24:
+      CheckImageSize(record, method);
+      record.Memory = GetMemory(record.ImageSize, UseFMO);
+      std::memcpy(record.Bits(), pixels, static_cast<size_t>(record.ImageSize));
+      break;
+    case 16:
+    case 32: {
+      const int64_t sourceBytes = DibRowBytes(record.Width(), record.Header.biBitCount) * record.AbsHeight();
+      if (sourceBytes > record.ImageSize) throw EDibInvalidDIB(method + ": Image Data Too Short");
+      ConvertToTrueColor(record, UseFMO, [&pixels](uint8_t* row, int64_t bytes) {
+        std::memcpy(row, pixels, static_cast<size_t>(bytes));
+        pixels += bytes;
+      });
+      break;
+    }
+    default:
+      throw EDibInvalidDIB("TDibStorage.LoadFromClipboardFormat: Invalid biBitCount");
+  }
+  Install(std::move(record));
+}
+
+HGLOBAL TDibStorage::SaveToClipboardFormat() const {
+  const BITMAPINFOHEADER& h = DIB.Header;
+  Assert(h.biClrUsed <= 256, "TDibStorage.SaveToClipboardFormat: Invalid Color Count");
+  const int64_t headerBytes = InfoHeaderSize + 4 * static_cast<int64_t>(h.biClrUsed);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, headerBytes + DIB.ImageSize);
+  if (!block) throw EOutOfMemory("TDibStorage.SaveToClipboardFormat: Out Of Memory");
+  uint8_t* p = GlobalLock(block);
+  StoreInfoHeader(h, p);
+  std::memcpy(p + InfoHeaderSize, DIB.Colors.data(), 4 * h.biClrUsed);
+  std::memcpy(p + headerBytes, DIB.Bits(), static_cast<size_t>(DIB.ImageSize));
+  GlobalUnlock(block);
+  return block;
+}
