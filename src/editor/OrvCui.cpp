@@ -59,7 +59,6 @@ void TOrvDatas::NewEditImage(int32_t Columns, int32_t Rows) {
     // Built completely before it replaces the empty image, so a failure leaves the image as it was.
     Image.SetImage(
         NewBitmapImage(static_cast<int>(Width), static_cast<int>(Height), pfDevice, nullptr, true));
-    Image.Changed();
   } else {
     Image.SetSize(static_cast<int>(Width), static_cast<int>(Height));
   }
