@@ -1,0 +1,412 @@
+#include "FMain.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+
+#include "FSize.h"
+
+namespace {
+
+const char* const PictureFilter =
+    "すべてのファイル (*.bmp;*.png)|*.bmp;*.png|ビットマップ (*.bmp)|*.bmp|PNG イメージファイル "
+    "(*.png)|*.png";
+
+TPictureDialog NewPictureDialog(TPictureDialog::TKind Kind, const char* Title) {
+  return {Kind, QString::fromUtf8(Title), QString::fromUtf8(PictureFilter), QStringLiteral("bmp")};
+}
+
+QPushButton* NewButton(QWidget* Owner, const char* Caption, int Width) {
+  auto* button = new QPushButton(QString::fromUtf8(Caption), Owner);
+  button->setMinimumSize(Width, 25);
+  button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  return button;
+}
+
+// The dialog's values are in 1..65536; anything else is held at the 32-bit limits for the document to judge.
+int32_t ToInt32(int64_t Value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX));
+}
+
+TRect Normalized(const TRect& R) {
+  return Rect(std::min(R.Left, R.Right), std::min(R.Top, R.Bottom), std::max(R.Left, R.Right),
+              std::max(R.Top, R.Bottom));
+}
+
+TRect ClippedTo(const TRect& R, const TBitmap& Bitmap) {
+  const TRect c = Rect(std::max(R.Left, 0), std::max(R.Top, 0), std::min(R.Right, Bitmap.Width()),
+                       std::min(R.Bottom, Bitmap.Height()));
+  return c.Right > c.Left && c.Bottom > c.Top ? c : TRect{};
+}
+
+std::string LocalPath(const QString& FileName) {
+  return FileName.toStdString();
+}
+
+// TEMPORARY until the document's file operations land: call them when the document has them.
+#define TILORA_DOCUMENT_FILE_OPERATION(Name)                        \
+  template <class TDocument>                                        \
+  void Name##Of(TDocument& Document, const std::string& FileName) { \
+    if constexpr (requires { Document.Name(FileName); })            \
+      Document.Name(FileName);                                      \
+    else                                                            \
+      throw Exception(#Name " is not available yet");               \
+  }
+TILORA_DOCUMENT_FILE_OPERATION(LoadMaterial)
+TILORA_DOCUMENT_FILE_OPERATION(LoadEditImage)
+TILORA_DOCUMENT_FILE_OPERATION(SaveEditImage)
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Pane pictures
+
+void DrawChipGrid(TBitmap& View, int32_t ChipWidth, int32_t ChipHeight, const TRect& Area) {
+  const TRect area = ClippedTo(Area, View);
+  if (area.Right <= area.Left || ChipWidth < 1 || ChipHeight < 1) return;
+  TCanvas& canvas = View.Canvas();
+  canvas.Pen.Color = clBlack;
+  canvas.Pen.Width = 1;
+  // Lines at i * chip - 1 for i = 1 .. size div chip, of which those inside the area.
+  const int64_t firstColumn = (int64_t{area.Left} + ChipWidth) / ChipWidth;
+  const int64_t lastColumn = std::min<int64_t>(View.Width() / ChipWidth, area.Right / ChipWidth);
+  for (int64_t i = firstColumn; i <= lastColumn; ++i) {
+    const int x = static_cast<int>(i * ChipWidth - 1);
+    canvas.MoveTo(x, area.Top);
+    canvas.LineTo(x, area.Bottom);
+  }
+  const int64_t firstRow = (int64_t{area.Top} + ChipHeight) / ChipHeight;
+  const int64_t lastRow = std::min<int64_t>(View.Height() / ChipHeight, area.Bottom / ChipHeight);
+  for (int64_t j = firstRow; j <= lastRow; ++j) {
+    const int y = static_cast<int>(j * ChipHeight - 1);
+    canvas.MoveTo(area.Left, y);
+    canvas.LineTo(area.Right, y);
+  }
+}
+
+void DrawSelection(TBitmap& View, const TRect& Selection) {
+  TCanvas& canvas = View.Canvas();
+  canvas.Pen.Color = clBlack;
+  canvas.Pen.Width = 1;
+  canvas.Brush.Color = clWhite;
+  canvas.Brush.Style = bsDiagCross;
+  canvas.Rectangle(Selection);
+}
+
+TRect RestoreViewArea(TBitmap& View, const TBitmap& Source, int32_t ChipWidth, int32_t ChipHeight,
+                      const TRect& Area) {
+  TRect area = ClippedTo(Normalized(Area), View);
+  if (area.Right <= area.Left) return {};
+  const int bits = View.BitCount();
+  if (bits < 8) {
+    const int perByte = 8 / bits;
+    area.Left -= area.Left % perByte;
+    area.Right = std::min(View.Width(), (area.Right + perByte - 1) / perByte * perByte);
+  }
+  const int64_t offset = int64_t{area.Left} * bits / 8;
+  const int64_t bytes = (int64_t{area.Width()} * bits + 7) / 8;
+  for (int y = area.Top; y < area.Bottom; ++y)
+    std::memcpy(View.ScanLine(y) + offset, Source.ScanLine(y) + offset, static_cast<size_t>(bytes));
+  DrawChipGrid(View, ChipWidth, ChipHeight, area);
+  return area;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The window
+
+TOrvMain::TOrvMain(TDialogs& Dialogs, TSettingsFile Settings, QWidget* Owner)
+    : QMainWindow(Owner),
+      OpenPictureDialog1(NewPictureDialog(TPictureDialog::Open, "素材を開く")),
+      OpenPictureDialog2(NewPictureDialog(TPictureDialog::Open, "ファイルを開く")),
+      SavePictureDialog1(NewPictureDialog(TPictureDialog::Save, "画像を保存する")),
+      FDialogs(Dialogs),
+      FSettings(std::move(Settings)) {
+  BuildControls();
+  Guarded([this] { FormCreate(); });
+}
+
+TOrvMain::~TOrvMain() = default;
+
+void TOrvMain::BuildControls() {
+  setObjectName(QStringLiteral("OrvMain"));
+  setWindowTitle(QString::fromUtf8(ApplicationTitle));
+  move(562, 460);
+  resize(632, 446);
+  setMinimumWidth(632);
+
+  Image2 = new TImageView;
+  ScrollBox2 = new QScrollArea;
+  ScrollBox2->setWidget(Image2);
+  ScrollBox2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Image1 = new TImageView;
+  ScrollBox1 = new QScrollArea;
+  ScrollBox1->setWidget(Image1);
+  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Splitter1 = new QSplitter(Qt::Horizontal);
+  Splitter1->addWidget(ScrollBox2);
+  Splitter1->addWidget(ScrollBox1);
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 0);
+  Splitter1->setSizes({632 - 349 - Splitter1->handleWidth(), 349});
+
+  Panel1 = new QWidget;
+  GroupBox1 = new QGroupBox(QString::fromUtf8("編集"), Panel1);
+  Button1 = NewButton(GroupBox1, "新規", 57);
+  Button2 = NewButton(GroupBox1, "読込", 58);
+  Button3 = NewButton(GroupBox1, "保存", 58);
+  Button4 = NewButton(GroupBox1, "サイズ変更", 64);
+  auto* edit = new QHBoxLayout(GroupBox1);
+  edit->setContentsMargins(7, 2, 7, 6);
+  for (QPushButton* button : {Button1, Button2, Button3, Button4}) edit->addWidget(button);
+
+  GroupBox2 = new QGroupBox(QString::fromUtf8("素材"), Panel1);
+  Button5 = NewButton(GroupBox2, "読込", 61);
+  ComboBox1 = new QComboBox(GroupBox2);
+  ComboBox1->setFixedWidth(118);
+  ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  Button6 = NewButton(GroupBox2, "破棄", 62);
+  auto* material = new QHBoxLayout(GroupBox2);
+  material->setContentsMargins(7, 2, 7, 6);
+  material->addWidget(Button5);
+  material->addWidget(ComboBox1);
+  material->addWidget(Button6);
+
+  Button7 = NewButton(Panel1, "終了", 65);
+  auto* exit = new QVBoxLayout;
+  exit->addSpacing(17);
+  exit->addWidget(Button7);
+  exit->addStretch();
+  auto* panel = new QHBoxLayout(Panel1);
+  panel->setContentsMargins(1, 0, 4, 1);
+  panel->addWidget(GroupBox1, 0, Qt::AlignTop);
+  panel->addStretch(1);
+  panel->addWidget(GroupBox2, 0, Qt::AlignTop);
+  panel->addLayout(exit);
+  Panel1->setMinimumHeight(50);
+  Panel1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Splitter1, 1);
+  layout->addWidget(Panel1);
+  setCentralWidget(central);
+
+  QWidget::setTabOrder(Button1, Button2);
+  QWidget::setTabOrder(Button2, Button3);
+  QWidget::setTabOrder(Button3, Button4);
+  QWidget::setTabOrder(Button4, Button5);
+  QWidget::setTabOrder(Button5, ComboBox1);
+  QWidget::setTabOrder(ComboBox1, Button6);
+  QWidget::setTabOrder(Button6, Button7);
+
+  const std::pair<QPushButton*, void (TOrvMain::*)()> clicks[] = {
+      {Button1, &TOrvMain::Button1Click}, {Button2, &TOrvMain::Button2Click},
+      {Button3, &TOrvMain::Button3Click}, {Button4, &TOrvMain::Button4Click},
+      {Button5, &TOrvMain::Button5Click}, {Button6, &TOrvMain::Button6Click},
+      {Button7, &TOrvMain::Button7Click}};
+  for (const auto& [button, handler] : clicks)
+    connect(button, &QPushButton::clicked, this,
+            [this, handler = handler] { Guarded([&] { (this->*handler)(); }); });
+  connect(ComboBox1, &QComboBox::activated, this, [this] { Guarded([this] { ComboBox1Change(); }); });
+  using TMouseHandler = void (TOrvMain::*)(QObject*, TMouseButton, TShiftState, int, int);
+  const auto guardedMouse = [this](TMouseHandler Handler) {
+    return [this, Handler](QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+      Guarded([&] { (this->*Handler)(Sender, Button, Shift, X, Y); });
+    };
+  };
+  Image1->OnMouseDown = guardedMouse(&TOrvMain::Image1MouseDown);
+  Image1->OnMouseUp = guardedMouse(&TOrvMain::Image1MouseUp);
+  Image2->OnMouseDown = guardedMouse(&TOrvMain::Image2MouseDown);
+}
+
+void TOrvMain::closeEvent(QCloseEvent* Event) {
+  Guarded([this] { FormDestroy(); });
+  Event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Handlers
+
+void TOrvMain::FormCreate() {
+  Document = std::make_unique<TOrvDatas>();
+  MaterialFiles = std::make_unique<TStringList>();
+  for (const std::string& path : FSettings.ReadPaths) {
+    if (!FileExists(path)) continue;
+    MaterialFiles->LoadFromFile(path);
+    FillMaterialCombo();
+    break;
+  }
+}
+
+void TOrvMain::FormDestroy() {
+  QDir().mkpath(QFileInfo(QString::fromStdString(FSettings.WritePath)).absolutePath());
+  MaterialFiles->SaveToFile(FSettings.WritePath);
+}
+
+void TOrvMain::Button1Click() {
+  if (!FDialogs.ExecuteSizeForm(*SizeForm, true)) return;
+  FEditView.Valid = false;
+  Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
+  Document->NewEditImage(ToInt32(SizeForm->EnteredColumns()), ToInt32(SizeForm->EnteredRows()));
+  RedrawMaterial();
+  RedrawEdit();
+}
+
+void TOrvMain::Button2Click() {
+  QStringList files;
+  if (!FDialogs.ExecutePictureDialog(OpenPictureDialog2, files)) return;
+  if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
+  FEditView.Valid = false;
+  Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
+  LoadEditImageOf(*Document, LocalPath(files.front()));
+  RedrawMaterial();
+  RedrawEdit();
+}
+
+void TOrvMain::Button3Click() {
+  if (Image2->Picture().Height() == 0) return;
+  QStringList files;
+  if (!FDialogs.ExecutePictureDialog(SavePictureDialog1, files)) return;
+  SaveEditImageOf(*Document, LocalPath(files.front()));
+}
+
+void TOrvMain::Button4Click() {
+  if (Image2->Picture().Height() == 0) return;
+  // Only the chip size is used, so the dialog comes without its image-size group.
+  if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
+  Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
+  RedrawMaterial();
+  RedrawEdit();
+}
+
+void TOrvMain::Button5Click() {
+  QStringList files;
+  if (!FDialogs.ExecutePictureDialog(OpenPictureDialog1, files)) return;
+  const int chosen = ComboBox1->currentIndex();
+  for (const QString& file : files) {
+    MaterialFiles->Add(LocalPath(file));
+    ComboBox1->addItem(QString::fromStdString(ExtractFileName(LocalPath(file))));
+  }
+  ComboBox1->setCurrentIndex(chosen);
+}
+
+void TOrvMain::Button6Click() {
+  const int chosen = ComboBox1->currentIndex();
+  if (chosen < 0) return;
+  if (!FDialogs.WarningYesNo(QString::fromUtf8("このグラフィックを破棄していいですか？"))) return;
+  MaterialFiles->Delete(chosen);
+  ComboBox1->removeItem(chosen);
+  ComboBox1->setCurrentIndex(-1);
+  RedrawMaterial();
+}
+
+void TOrvMain::Button7Click() {
+  close();
+}
+
+void TOrvMain::ComboBox1Change() {
+  const int chosen = ComboBox1->currentIndex();
+  if (chosen < 0) return;
+  const std::string& path = (*MaterialFiles)[chosen];
+  if (FileExists(path)) {
+    FMaterialView.Valid = false;
+    LoadMaterialOf(*Document, path);
+  }
+  RedrawMaterial();
+}
+
+void TOrvMain::Image1MouseDown(QObject*, TMouseButton, TShiftState Shift, int X, int Y) {
+  if (Shift & ssRight) return;
+  Document->PressSelection(Selection, X, Y);
+}
+
+void TOrvMain::Image1MouseUp(QObject*, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  // The right button is ignored at its release as at its press.
+  if (Button == mbRight || (Shift & ssRight)) return;
+  const TRect old = Selection;
+  Document->ReleaseSelection(Selection, X, Y);
+  RedrawSelectionChange(old);
+}
+
+void TOrvMain::Image2MouseDown(QObject*, TMouseButton, TShiftState, int X, int Y) {
+  RedrawEditArea(Document->StampSelection(Selection, X, Y));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Own operations
+
+void TOrvMain::FillMaterialCombo() {
+  ComboBox1->clear();
+  for (const std::string& path : MaterialFiles->Items())
+    ComboBox1->addItem(QString::fromStdString(ExtractFileName(path)));
+  ComboBox1->setCurrentIndex(-1);
+}
+
+bool TOrvMain::MaterialShown() const {
+  const int chosen = ComboBox1->currentIndex();
+  return chosen >= 0 && chosen < MaterialFiles->Count() && FileExists((*MaterialFiles)[chosen]);
+}
+
+void TOrvMain::RedrawMaterial() {
+  TBitmap& view = Image1->Picture();
+  if (!MaterialShown()) {
+    Image1->setVisible(false);
+    Selection = TRect{};
+    FMaterialView.Valid = false;
+    view.Assign(nullptr);
+    Image1->PictureChanged();
+    return;
+  }
+  Image1->setVisible(true);
+  view.Assign(Document->Material.get());
+  DrawChipGrid(view, Document->ChipWidth, Document->ChipHeight, Rect(0, 0, view.Width(), view.Height()));
+  DrawSelection(view, Selection);
+  Image1->PictureChanged();
+  FMaterialView = {true, Document->ChipWidth, Document->ChipHeight};
+}
+
+void TOrvMain::RedrawEdit() {
+  TBitmap& view = Image2->Picture();
+  Image2->setVisible(true);
+  view.Assign(Document->EditImage.get());
+  DrawChipGrid(view, Document->ChipWidth, Document->ChipHeight, Rect(0, 0, view.Width(), view.Height()));
+  Image2->PictureChanged();
+  FEditView = {true, Document->ChipWidth, Document->ChipHeight};
+}
+
+bool TOrvMain::ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const {
+  return State.Valid && State.ChipWidth == Document->ChipWidth && State.ChipHeight == Document->ChipHeight &&
+         View.Width() == Source.Width() && View.Height() == Source.Height() &&
+         View.PixelFormat() == Source.PixelFormat() && View.Palette() == Source.Palette();
+}
+
+void TOrvMain::RedrawSelectionChange(const TRect& OldSelection) {
+  TBitmap& view = Image1->Picture();
+  if (!MaterialShown() || !ViewCurrent(FMaterialView, view, *Document->Material)) return RedrawMaterial();
+  // The old selection's area goes back to the material with its grid, then the new selection is drawn over
+  // it.
+  const TRect restored =
+      RestoreViewArea(view, *Document->Material, Document->ChipWidth, Document->ChipHeight, OldSelection);
+  DrawSelection(view, Selection);
+  Image1->PictureChanged(restored);
+  Image1->PictureChanged(ClippedTo(Normalized(Selection), view));
+}
+
+void TOrvMain::RedrawEditArea(const TRect& Area) {
+  TBitmap& view = Image2->Picture();
+  if (!ViewCurrent(FEditView, view, *Document->EditImage)) return RedrawEdit();
+  Image2->PictureChanged(
+      RestoreViewArea(view, *Document->EditImage, Document->ChipWidth, Document->ChipHeight, Area));
+}

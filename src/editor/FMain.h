@@ -1,0 +1,119 @@
+// TOrvMain: the program's main window. It owns the chip document, the material list and the selection on the
+// material; every user action is one of its event handlers, run inside the error guard.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "Classes.h"
+#include "OrvCui.h"
+#include "QtDialogs.h"
+#include "QtImageView.h"
+#include "QtSettings.h"
+
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+class QScrollArea;
+class QSplitter;
+class TSizeForm;
+
+// The pane pictures. A full redraw is a copy of the document's image, then DrawChipGrid over the whole copy,
+// then (on the material) DrawSelection. The partial forms below give exactly the same pixels in the area they
+// touch.
+
+// Black one-pixel grid lines within Area: on the last column of every whole chip (x = i * ChipWidth - 1) over
+// the full height, then on the last row of every whole chip over the full width; a partial chip at the right
+// or bottom gets no closing line.
+void DrawChipGrid(TBitmap& View, int32_t ChipWidth, int32_t ChipHeight, const TRect& Area);
+// The selection: a black outline over columns Left..Right-1 and rows Top..Bottom-1, its inside cross-hatched
+// diagonally in white with the picture showing between the hatch lines.
+void DrawSelection(TBitmap& View, const TRect& Selection);
+// Brings Area of View (a copy of Source of the same size and format, with the grid) back to Source's pixels
+// with the grid: the area is clipped to the picture and widened to whole bytes for pixels smaller than a
+// byte. Returns the area restored (empty when none).
+TRect RestoreViewArea(TBitmap& View, const TBitmap& Source, int32_t ChipWidth, int32_t ChipHeight,
+                      const TRect& Area);
+
+class TOrvMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Creates the controls and runs FormCreate (reading the material list from Settings).
+  TOrvMain(TDialogs& Dialogs, TSettingsFile Settings, QWidget* Owner = nullptr);
+  ~TOrvMain() override;
+
+  QWidget* Panel1;
+  QGroupBox* GroupBox1;
+  QPushButton* Button1;
+  QPushButton* Button2;
+  QPushButton* Button3;
+  QPushButton* Button4;
+  QGroupBox* GroupBox2;
+  QPushButton* Button5;
+  QComboBox* ComboBox1;
+  QPushButton* Button6;
+  QPushButton* Button7;
+  QScrollArea* ScrollBox1;
+  TImageView* Image1;
+  QSplitter* Splitter1;
+  QScrollArea* ScrollBox2;
+  TImageView* Image2;
+  TPictureDialog OpenPictureDialog1;
+  TPictureDialog OpenPictureDialog2;
+  TPictureDialog SavePictureDialog1;
+
+  // Full paths of the material files, in the order they were added; entry i is item i of ComboBox1.
+  std::unique_ptr<TStringList> MaterialFiles;
+  // The selection on the material, in material pixels, right and bottom exclusive.
+  TRect Selection;
+  std::unique_ptr<TOrvDatas> Document;
+  // The program's size dialog, created after this window and reused by every command that shows it.
+  TSizeForm* SizeForm = nullptr;
+
+  void FormCreate();
+  // The window closes: the material list is written to the settings file, always.
+  void FormDestroy();
+  void Button1Click();  // New
+  void Button2Click();  // Load edit image
+  void Button3Click();  // Save
+  void Button4Click();  // Resize (chip size)
+  void Button5Click();  // Add material
+  void Button6Click();  // Discard material
+  void Button7Click();  // Exit
+  void ComboBox1Change();
+  void Image1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image1MouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image2MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+  void FillMaterialCombo();
+  void RedrawMaterial();
+  void RedrawEdit();
+
+  // Runs an event handler inside the error guard.
+  void Guarded(const std::function<void()>& Handler) { RunGuarded(FDialogs, Handler); }
+
+ protected:
+  void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  // What a pane's picture was last drawn from, so that a change of a few chips redraws only those.
+  struct TViewState {
+    bool Valid = false;  // the picture is the full redraw of the document's current image
+    int32_t ChipWidth = 0;
+    int32_t ChipHeight = 0;
+  };
+  void BuildControls();
+  bool MaterialShown() const;
+  bool ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const;
+  // The redraws after a release on the material and a stamp on the edit image: only the changed areas when
+  // the picture is current, otherwise the full redraw.
+  void RedrawSelectionChange(const TRect& OldSelection);
+  void RedrawEditArea(const TRect& Area);
+
+  TDialogs& FDialogs;
+  TSettingsFile FSettings;
+  TViewState FMaterialView;
+  TViewState FEditView;
+};

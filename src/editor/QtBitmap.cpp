@@ -1,0 +1,75 @@
+#include "QtBitmap.h"
+
+#include <QList>
+
+namespace {
+
+// The colours of an indexed bitmap's indices: its palette, or the default one when it has none, padded with
+// black to the full index range.
+QList<QRgb> ColorTable(const TBitmap& Bitmap, int Bits) {
+  HPALETTE palette = Bitmap.Palette();
+  if (!palette) palette = DefaultPalette(Bits);
+  QList<QRgb> table(1 << Bits, qRgb(0, 0, 0));
+  if (palette) {
+    const auto& entries = palette->Entries;
+    for (size_t i = 0; i < entries.size() && i < static_cast<size_t>(table.size()); ++i)
+      table[static_cast<qsizetype>(i)] = qRgb(entries[i].peRed, entries[i].peGreen, entries[i].peBlue);
+  }
+  return table;
+}
+
+// Qt's format with the bitmap's row layout, if there is one.
+QImage::Format WrappedFormat(TPixelFormat Format) {
+  switch (Format) {
+    case pfDevice:
+    case pf32bit:
+      return QImage::Format_RGB32;
+    case pf24bit:
+      return QImage::Format_BGR888;
+    case pf16bit:
+      return QImage::Format_RGB16;
+    case pf15bit:
+      return QImage::Format_RGB555;
+    case pf8bit:
+      return QImage::Format_Indexed8;
+    case pf1bit:
+      return QImage::Format_Mono;
+    default:
+      return QImage::Format_Invalid;
+  }
+}
+
+}  // namespace
+
+QImage BitmapToQImage(const TBitmap& Bitmap) {
+  return BitmapToQImage(Bitmap, QRect(0, 0, Bitmap.Width(), Bitmap.Height()));
+}
+
+QImage BitmapToQImage(const TBitmap& Bitmap, const QRect& R) {
+  const QRect area = R & QRect(0, 0, Bitmap.Width(), Bitmap.Height());
+  if (area.isEmpty()) return {};
+  const int bits = Bitmap.BitCount();
+  const uint8_t* top = Bitmap.ScanLine(area.top());
+  const QImage::Format format = WrappedFormat(Bitmap.PixelFormat());
+  if (format != QImage::Format_Invalid && (bits >= 8 || area.left() % 8 == 0)) {
+    const uint8_t* first = top + static_cast<int64_t>(area.left()) * bits / 8;
+    QImage image(first, area.width(), area.height(), Bitmap.RowBytes(), format);
+    if (bits <= 8) image.setColorTable(ColorTable(Bitmap, bits));
+    return image;
+  }
+  // 4-bit pixels (high nibble first) and 1-bit rows starting inside a byte: one index per byte.
+  QImage image(area.size(), QImage::Format_Indexed8);
+  image.setColorTable(ColorTable(Bitmap, bits));
+  const int perByte = 8 / bits;
+  const int mask = (1 << bits) - 1;
+  for (int y = 0; y < area.height(); ++y) {
+    const uint8_t* row = top + static_cast<int64_t>(y) * Bitmap.RowBytes();
+    uchar* out = image.scanLine(y);
+    for (int x = 0; x < area.width(); ++x) {
+      const int column = area.left() + x;
+      const int shift = 8 - bits * (column % perByte + 1);
+      out[x] = static_cast<uchar>((row[column / perByte] >> shift) & mask);
+    }
+  }
+  return image;
+}

@@ -1,0 +1,152 @@
+#include "QtDialogs.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "FSize.h"
+#include "QtBitmap.h"
+
+namespace {
+
+constexpr QSize PreviewSize(160, 160);
+
+// The preview pane beside the file list: the highlighted picture scaled to fit, and its size in pixels.
+QWidget* NewPreviewPane(QFileDialog& Dialog) {
+  auto* pane = new QWidget(&Dialog);
+  pane->setObjectName(QStringLiteral("PicturePreview"));
+  auto* picture = new QLabel(pane);
+  picture->setObjectName(QStringLiteral("PreviewPicture"));
+  picture->setFixedSize(PreviewSize + QSize(4, 4));
+  picture->setAlignment(Qt::AlignCenter);
+  picture->setFrameShape(QFrame::StyledPanel);
+  auto* caption = new QLabel(pane);
+  caption->setObjectName(QStringLiteral("PreviewCaption"));
+  caption->setAlignment(Qt::AlignCenter);
+  auto* layout = new QVBoxLayout(pane);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(picture);
+  layout->addWidget(caption);
+  layout->addStretch();
+  QObject::connect(&Dialog, &QFileDialog::currentChanged, pane, [picture, caption](const QString& Path) {
+    QSize size;
+    const QImage image = PicturePreview(Path, PreviewSize, &size);
+    picture->setPixmap(image.isNull() ? QPixmap() : QPixmap::fromImage(image));
+    caption->setText(image.isNull() ? QString()
+                                    : QStringLiteral("(%1 x %2)").arg(size.width()).arg(size.height()));
+  });
+  return pane;
+}
+
+}  // namespace
+
+std::unique_ptr<QFileDialog> CreatePictureDialog(const TPictureDialog& Dialog, QWidget* Owner) {
+  auto dialog = std::make_unique<QFileDialog>(Owner, Dialog.Title);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite);
+  const bool save = Dialog.Kind == TPictureDialog::Save;
+  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog->setDefaultSuffix(Dialog.DefaultExt);
+  // Qt takes a filter's patterns from its last parentheses, separated by blanks: it gets them in that form,
+  // and its list then shows the descriptions as they are.
+  const QStringList parts = Dialog.Filter.split(QLatin1Char('|'));
+  QStringList filters, descriptions;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    descriptions << parts[i];
+    filters << parts[i] + QStringLiteral(" (") +
+                   QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QStringLiteral(")");
+  }
+  dialog->setNameFilters(filters);
+  if (auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+    for (int i = 0; i < combo->count() && i < descriptions.size(); ++i)
+      combo->setItemText(i, descriptions[i]);
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
+    grid->addWidget(NewPreviewPane(*dialog), 0, grid->columnCount(), grid->rowCount(), 1);
+  return dialog;
+}
+
+std::unique_ptr<QMessageBox> CreateWarningBox(const QString& Text, QWidget* Owner) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, QString::fromUtf8("警告"), Text,
+                                           QMessageBox::NoButton, Owner);
+  QPushButton* yes = box->addButton(QString::fromUtf8("はい(&Y)"), QMessageBox::YesRole);
+  QPushButton* no = box->addButton(QString::fromUtf8("いいえ(&N)"), QMessageBox::NoRole);
+  box->setDefaultButton(yes);
+  box->setEscapeButton(no);
+  return box;
+}
+
+std::unique_ptr<QMessageBox> CreateErrorBox(const QString& Message, QWidget* Owner) {
+  return std::make_unique<QMessageBox>(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle), Message,
+                                       QMessageBox::Ok, Owner);
+}
+
+QImage PicturePreview(const QString& FileName, QSize MaxSize, QSize* PictureSize) {
+  const std::string name = FileName.toStdString();
+  const std::unique_ptr<TGraphic> graphic = TPicture::CreateForExtension(ExtractFileExt(name));
+  if (!graphic || !FileExists(name)) return {};
+  // A file that does not decode simply has no preview while the user browses.
+  try {
+    graphic->LoadFromFile(name);
+    const int64_t width = graphic->Width(), height = graphic->Height();
+    if (width <= 0 || height <= 0) return {};
+    if (PictureSize) *PictureSize = QSize(static_cast<int>(width), static_cast<int>(height));
+    int64_t fitWidth = width, fitHeight = height;
+    if (width > MaxSize.width() || height > MaxSize.height()) {
+      if (width * MaxSize.height() >= height * MaxSize.width()) {
+        fitWidth = MaxSize.width();
+        fitHeight = std::max<int64_t>(1, height * MaxSize.width() / width);
+      } else {
+        fitHeight = MaxSize.height();
+        fitWidth = std::max<int64_t>(1, width * MaxSize.height() / height);
+      }
+    }
+    TBitmap preview;
+    preview.SetSize(static_cast<int>(fitWidth), static_cast<int>(fitHeight));
+    graphic->Draw(preview.Canvas(), Rect(0, 0, static_cast<int>(fitWidth), static_cast<int>(fitHeight)));
+    return BitmapToQImage(preview).copy();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+bool TQtDialogs::ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) {
+  return WithImageSize ? Form.ExecuteWithImageSize() : Form.ExecuteChipSize();
+}
+
+bool TQtDialogs::ExecutePictureDialog(const TPictureDialog& Dialog, QStringList& Files) {
+  const std::unique_ptr<QFileDialog> dialog = CreatePictureDialog(Dialog, FOwner);
+  if (dialog->exec() != QDialog::Accepted) return false;
+  Files = dialog->selectedFiles();
+  return !Files.isEmpty();
+}
+
+bool TQtDialogs::WarningYesNo(const QString& Text) {
+  const std::unique_ptr<QMessageBox> box = CreateWarningBox(Text, FOwner);
+  box->exec();
+  return box->clickedButton() && box->buttonRole(box->clickedButton()) == QMessageBox::YesRole;
+}
+
+void TQtDialogs::ShowError(const QString& Message) {
+  CreateErrorBox(Message, FOwner)->exec();
+}
+
+QString ErrorBoxText(const std::string& Message) {
+  QString text = QString::fromStdString(Message);
+  if (!text.isEmpty() && text.back().unicode() > u'.') text += QLatin1Char('.');
+  return text;
+}
+
+void RunGuarded(TDialogs& Dialogs, const std::function<void()>& Handler) {
+  try {
+    Handler();
+  } catch (const std::exception& error) {
+    Dialogs.ShowError(ErrorBoxText(error.what()));
+  } catch (...) {
+    Dialogs.ShowError(ErrorBoxText("Unknown error"));
+  }
+}

@@ -1,0 +1,78 @@
+// The window's modal dialogs and message boxes, reached through one interface that tests replace, and the
+// guard that turns an exception escaping an event handler into the error box.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QFileDialog;
+class QMessageBox;
+class QWidget;
+class TSizeForm;
+
+// A file dialog of the window: open or save, its title, its filter ("description|patterns|..." with patterns
+// separated by ";") and the extension added to a name typed without one.
+struct TPictureDialog {
+  enum TKind { Open, Save };
+  TKind Kind = Open;
+  QString Title;
+  QString Filter;
+  QString DefaultExt;
+};
+
+class TDialogs {
+ public:
+  virtual ~TDialogs() = default;
+  // Runs the size dialog with or without its image-size group; true when it closed with OK.
+  virtual bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) = 0;
+  // Runs a file dialog; true, with the chosen files as full paths, when a file was chosen.
+  virtual bool ExecutePictureDialog(const TPictureDialog& Dialog, QStringList& Files) = 0;
+  // The warning message box with the buttons Yes and No; true for Yes.
+  virtual bool WarningYesNo(const QString& Text) = 0;
+  // The error box of the application, with the message as shown (see ErrorBoxText).
+  virtual void ShowError(const QString& Message) = 0;
+};
+
+// The dialogs as the program shows them, owned by the given window.
+class TQtDialogs : public TDialogs {
+ public:
+  explicit TQtDialogs(QWidget* Owner = nullptr) : FOwner(Owner) {}
+  void SetOwner(QWidget* Owner) { FOwner = Owner; }
+  bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) override;
+  bool ExecutePictureDialog(const TPictureDialog& Dialog, QStringList& Files) override;
+  bool WarningYesNo(const QString& Text) override;
+  void ShowError(const QString& Message) override;
+
+ private:
+  QWidget* FOwner;
+};
+
+// The application's title: the error box's caption.
+inline const char* const ApplicationTitle = "Tilora";
+
+// Qt's own file dialog for a picture dialog: the title, the filter entries with their descriptions as given
+// (the first one chosen), the default extension, one file, no question before replacing a file, and a preview
+// pane.
+std::unique_ptr<QFileDialog> CreatePictureDialog(const TPictureDialog& Dialog, QWidget* Owner);
+// The warning box: caption "警告", the text, the buttons "はい(&Y)" (the default) and "いいえ(&N)" (also what
+// Escape and the close box give).
+std::unique_ptr<QMessageBox> CreateWarningBox(const QString& Text, QWidget* Owner);
+// The error box: caption "Tilora" and the message.
+std::unique_ptr<QMessageBox> CreateErrorBox(const QString& Message, QWidget* Owner);
+
+// The preview of a picture file, decoded through the picture-format registry by its extension and drawn to
+// fit MaxSize (never enlarged), with the picture's own size in PictureSize; a null image when no format is
+// registered for the extension or the file does not decode.
+QImage PicturePreview(const QString& FileName, QSize MaxSize, QSize* PictureSize = nullptr);
+
+// An error message as the error box shows it: a full stop is appended when the last character's code is above
+// that of the full stop.
+QString ErrorBoxText(const std::string& Message);
+
+// Runs an event handler; an exception escaping it ends it and is shown in the error box, and the caller goes
+// on.
+void RunGuarded(TDialogs& Dialogs, const std::function<void()>& Handler);
