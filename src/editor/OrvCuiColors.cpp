@@ -1,5 +1,6 @@
 // Counting the distinct 24-bit colours of a bitmap in one pass over its pixels.
 #include <bit>
+#include <cstring>
 #include <vector>
 
 #include "OrvCui.h"
@@ -29,7 +30,13 @@ void AddRows(const TBitmap& Bitmap, TColorSet& Set) {
   for (int y = 0; y < Bitmap.Height(); ++y) {
     const uint8_t* p = Bitmap.ScanLine(y);
     for (int x = 0; x < Width; ++x, p += BytesPerPixel) {
-      const uint32_t Key = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+      uint32_t Key;
+      if constexpr (BytesPerPixel == 4 && std::endian::native == std::endian::little) {
+        std::memcpy(&Key, p, 4);  // one load; the mask drops the fourth byte
+        Key &= 0xFFFFFF;
+      } else {
+        Key = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+      }
       Words[Key >> 6] |= uint64_t{1} << (Key & 63);
     }
   }
