@@ -1,18 +1,311 @@
-// The bitmap's own BMP reader and writer and its CF_DIB clipboard exchange.
-#include "Graphics.h"
+// The bitmap's own BMP reader and writer and its CF_DIB clipboard exchange. Files and packed DIBs share one
+// header parser and one pixel decoder; every fault of the data is "Bitmap image is not valid".
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <vector>
 
-// Placeholders until the reader and writer land: every call reports an invalid bitmap.
-void TBitmap::LoadFromStream(TStream&) {
+#include "Clipbrd.h"
+#include "Graphics.h"
+#include "PixelAccess.h"
+
+namespace {
+
+[[noreturn]] void Invalid() {
   throw EInvalidGraphic(SInvalidBitmap);
 }
-void TBitmap::SaveToStream(TStream&) {
-  throw EInvalidGraphic(SInvalidBitmap);
+
+uint16_t U16(std::span<const uint8_t> d, size_t at) {
+  return static_cast<uint16_t>(d[at] | (d[at + 1] << 8));
 }
-void TBitmap::LoadFromClipboardFormat(uint16_t, HGLOBAL, HPALETTE) {
-  throw EInvalidGraphic(SInvalidBitmap);
+uint32_t U32(std::span<const uint8_t> d, size_t at) {
+  return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) | (static_cast<uint32_t>(d[at + 3]) << 24);
 }
+void Put16(std::vector<uint8_t>& d, uint32_t v) {
+  d.push_back(static_cast<uint8_t>(v));
+  d.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& d, uint32_t v) {
+  Put16(d, v);
+  Put16(d, v >> 16);
+}
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr size_t kCoreHeaderSize = 12, kInfoHeaderSize = 40, kV4HeaderSize = 108, kV5HeaderSize = 124;
+// Header, masks and a full colour table of the largest header fit in this many bytes.
+constexpr size_t kMaxHeaderRegion = kV5HeaderSize + 12 + 256 * 4;
+
+constexpr uint32_t kMask555[3] = {0x7C00, 0x03E0, 0x001F};
+constexpr uint32_t kMask565[3] = {0xF800, 0x07E0, 0x001F};
+constexpr uint32_t kMask888[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+
+// What a DIB header (with its masks and colour table) says about the pixels that follow.
+struct TDibLayout {
+  int32_t Width = 0, Height = 0;  // Height is the row count; TopDown tells the order
+  bool TopDown = false;
+  int BitCount = 0;
+  uint32_t Compression = BI_RGB;
+  uint32_t SizeImage = 0;
+  uint32_t Masks[3] = {};
+  std::vector<TPaletteEntry> Colors;  // the entries read (at most 256, and at most 2^bits for indexed data)
+  int64_t TableEnd = 0;               // offset after header, masks and the whole declared colour table
+  TPixelFormat Format = pf24bit;      // the bitmap's format for this data
+  bool ConvertMasks = false;          // bit fields that no bitmap format holds: converted to 24 bits
+};
+
+// Masks must be non-empty, contiguous runs of bits that do not overlap.
+bool ValidMasks(const uint32_t (&m)[3]) {
+  for (uint32_t mask : m)
+    if (mask == 0 || std::has_single_bit((mask >> std::countr_zero(mask)) + 1) == false) return false;
+  return (m[0] & m[1]) == 0 && (m[0] & m[2]) == 0 && (m[1] & m[2]) == 0;
+}
+
+bool SameMasks(const uint32_t (&a)[3], const uint32_t (&b)[3]) {
+  return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+// Parses the header at the start of Data (a file's bytes after its file header, or a packed DIB); the masks
+// and the colour entries read must lie within Data.
+TDibLayout ParseDibHeader(std::span<const uint8_t> Data) {
+  if (Data.size() < 4) Invalid();
+  const uint32_t headerSize = U32(Data, 0);
+  if (headerSize != kCoreHeaderSize && headerSize != kInfoHeaderSize && headerSize != kV4HeaderSize &&
+      headerSize != kV5HeaderSize)
+    Invalid();
+  if (Data.size() < headerSize) Invalid();
+  TDibLayout f;
+  int64_t width, height;
+  uint32_t planes, colorsUsed = 0, entrySize = 4;
+  if (headerSize == kCoreHeaderSize) {
+    width = U16(Data, 4);
+    height = U16(Data, 6);
+    planes = U16(Data, 8);
+    f.BitCount = U16(Data, 10);
+    entrySize = 3;
+    if (f.BitCount != 1 && f.BitCount != 4 && f.BitCount != 8 && f.BitCount != 24) Invalid();
+  } else {
+    width = static_cast<int32_t>(U32(Data, 4));
+    height = static_cast<int32_t>(U32(Data, 8));
+    planes = U16(Data, 12);
+    f.BitCount = U16(Data, 14);
+    f.Compression = U32(Data, 16);
+    f.SizeImage = U32(Data, 20);
+    colorsUsed = U32(Data, 32);
+  }
+  if (planes != 1 || width < 0 || height == INT32_MIN) Invalid();
+  f.TopDown = height < 0;
+  f.Width = static_cast<int32_t>(width);
+  f.Height = static_cast<int32_t>(f.TopDown ? -height : height);
+
+  const int bits = f.BitCount;
+  bool pairOk = false;
+  switch (f.Compression) {
+    case BI_RGB:
+      pairOk = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+      break;
+    case BI_RLE8:  // compressed rows are always bottom-up
+      pairOk = bits == 8 && !f.TopDown;
+      break;
+    case BI_RLE4:
+      pairOk = bits == 4 && !f.TopDown;
+      break;
+    case BI_BITFIELDS:
+      pairOk = bits == 16 || bits == 32;
+      break;
+  }
+  if (!pairOk) Invalid();
+
+  size_t offset = headerSize;
+  if (f.Compression == BI_BITFIELDS) {
+    // A 40-byte header is followed by the three masks; the larger headers hold them at the same place.
+    if (headerSize == kInfoHeaderSize) {
+      if (Data.size() < offset + 12) Invalid();
+      offset += 12;
+    }
+    for (int i = 0; i < 3; ++i) f.Masks[i] = U32(Data, kInfoHeaderSize + 4 * i);
+    if (!ValidMasks(f.Masks)) Invalid();
+    if (bits == 16 && SameMasks(f.Masks, kMask555))
+      f.Format = pf15bit;
+    else if (bits == 16 && SameMasks(f.Masks, kMask565))
+      f.Format = pf16bit;
+    else if (bits == 32 && SameMasks(f.Masks, kMask888))
+      f.Format = pf32bit;
+    else
+      f.ConvertMasks = true;
+  } else {
+    static constexpr TPixelFormat kFormats[] = {pf1bit, pf4bit, pf8bit, pf15bit, pf24bit, pf32bit};
+    static constexpr int kBits[] = {1, 4, 8, 16, 24, 32};
+    for (int i = 0; i < 6; ++i)
+      if (kBits[i] == bits) f.Format = kFormats[i];
+  }
+
+  // The colour table: a full one when an indexed header gives no count; optional for true colour.
+  const bool indexed = bits <= 8;
+  const int64_t declared = indexed && colorsUsed == 0 ? int64_t{1} << bits : colorsUsed;
+  const int64_t read = std::min<int64_t>(declared, indexed ? int64_t{1} << bits : 256);
+  if (Data.size() < offset + read * entrySize) Invalid();
+  f.Colors.resize(static_cast<size_t>(read));
+  for (int64_t i = 0; i < read; ++i) {
+    const uint8_t* e = Data.data() + offset + i * entrySize;
+    f.Colors[static_cast<size_t>(i)] = {e[2], e[1], e[0], 0};
+  }
+  f.TableEnd = static_cast<int64_t>(offset) + declared * entrySize;
+  return f;
+}
+
+// Bytes of pixel data the layout needs (uncompressed), or fails when the sizes overflow.
+int64_t StoredPixelBytes(const TDibLayout& f) {
+  const int64_t bytes = DibImageBytes(f.Width, f.Height, f.BitCount);
+  if (bytes < 0 || DibImageBytes(f.Width, f.Height, PixelFormatBitCount(f.Format)) < 0) Invalid();
+  return bytes;
+}
+
+// One bit-field channel scaled exactly to 0..255.
+uint8_t MaskChannel(uint32_t pixel, uint32_t mask) {
+  const int shift = std::countr_zero(mask);
+  const uint64_t max = mask >> shift, value = (pixel & mask) >> shift;
+  return static_cast<uint8_t>((value * 255 + max / 2) / max);
+}
+
+// Builds the image from the pixel data of a parsed header.
+std::shared_ptr<TBitmapImage> DecodeDib(const TDibLayout& f, std::span<const uint8_t> Pixels) {
+  const int64_t stored = StoredPixelBytes(f);
+  HPALETTE palette = f.Colors.empty() ? nullptr : CreatePalette(f.Colors);
+  auto image = NewBitmapImage(f.Width, f.Height, f.Format, std::move(palette), false);
+  if (image->Bits.empty()) return image;
+  const int64_t rowBytes = image->RowBytes;
+  if (f.Compression == BI_RLE4 || f.Compression == BI_RLE8) {
+    // Bottom-up: memory row 0 of the decoder is the image's last row.
+    if (DecodeRle(Pixels, f.BitCount, f.Width, f.Height, image->Bits.data() + (f.Height - 1) * rowBytes,
+                  -rowBytes) != TRleResult::Ok)
+      Invalid();
+    return image;
+  }
+  if (static_cast<int64_t>(Pixels.size()) < stored) Invalid();
+  const int64_t fileRowBytes = DibRowBytes(f.Width, f.BitCount);
+  for (int64_t k = 0; k < f.Height; ++k) {
+    const uint8_t* src = Pixels.data() + k * fileRowBytes;
+    uint8_t* dst = image->Bits.data() + (f.TopDown ? k : f.Height - 1 - k) * rowBytes;
+    if (!f.ConvertMasks) {
+      std::memcpy(dst, src, static_cast<size_t>(rowBytes));
+      continue;
+    }
+    for (int64_t x = 0; x < f.Width; ++x) {
+      const uint8_t* p = src + x * (f.BitCount / 8);
+      const uint32_t pixel = f.BitCount == 16 ? p[0] | (p[1] << 8) : U32(std::span(p, 4), 0);
+      dst[3 * x] = MaskChannel(pixel, f.Masks[2]);
+      dst[3 * x + 1] = MaskChannel(pixel, f.Masks[1]);
+      dst[3 * x + 2] = MaskChannel(pixel, f.Masks[0]);
+    }
+  }
+  return image;
+}
+
+// The DIB form of an image: info header, masks for 5-6-5, colour table. Rows follow bottom-up, uncompressed.
+std::vector<uint8_t> DibHeaderBytes(const TBitmapImage& Image) {
+  const int bits = PixelFormatBitCount(Image.PixelFormat);
+  const HPALETTE palette = EffectivePalette(Image);
+  const int colors = PaletteSize(palette);
+  const bool fields = Image.PixelFormat == pf16bit;
+  std::vector<uint8_t> d;
+  Put32(d, kInfoHeaderSize);
+  Put32(d, static_cast<uint32_t>(Image.Width));
+  Put32(d, static_cast<uint32_t>(Image.Height));
+  Put16(d, 1);
+  Put16(d, static_cast<uint32_t>(bits));
+  Put32(d, fields ? BI_BITFIELDS : BI_RGB);
+  Put32(d, static_cast<uint32_t>(Image.Bits.size()));
+  Put32(d, 0);
+  Put32(d, 0);
+  Put32(d, static_cast<uint32_t>(colors));
+  Put32(d, 0);
+  if (fields)
+    for (uint32_t mask : kMask565) Put32(d, mask);
+  for (int i = 0; i < colors; ++i) {
+    const TPaletteEntry& e = palette->Entries[static_cast<size_t>(i)];
+    d.insert(d.end(), {e.peBlue, e.peGreen, e.peRed, 0});
+  }
+  return d;
+}
+
+}  // namespace
+
+void TBitmap::LoadFromStream(TStream& Stream) {
+  const int64_t start = Stream.Position();
+  const int64_t available = Stream.Size() - start;
+  auto readExactly = [&](void* buffer, int64_t count) {
+    if (Stream.Read(buffer, count) != count) Invalid();
+  };
+  if (available < static_cast<int64_t>(kFileHeaderSize)) Invalid();
+  uint8_t fileHeader[kFileHeaderSize];
+  readExactly(fileHeader, kFileHeaderSize);
+  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') Invalid();
+  const int64_t offBits = U32(fileHeader, 10);
+  if (offBits < static_cast<int64_t>(kFileHeaderSize + 4) || offBits > available) Invalid();
+
+  // The header, masks and colours read must all lie before the pixels.
+  std::vector<uint8_t> region(
+      static_cast<size_t>(std::min<int64_t>(offBits - kFileHeaderSize, kMaxHeaderRegion)));
+  readExactly(region.data(), static_cast<int64_t>(region.size()));
+  const TDibLayout layout = ParseDibHeader(region);
+
+  const int64_t pixelsAvailable = available - offBits;
+  int64_t count;
+  if (layout.Compression == BI_RLE4 || layout.Compression == BI_RLE8) {
+    StoredPixelBytes(layout);
+    count = layout.SizeImage ? layout.SizeImage : pixelsAvailable;
+  } else {
+    count = StoredPixelBytes(layout);
+  }
+  if (count > pixelsAvailable) Invalid();
+  std::vector<uint8_t> pixels(static_cast<size_t>(count));
+  Stream.Seek(start + offBits, soBeginning);
+  readExactly(pixels.data(), count);
+  SetImage(DecodeDib(layout, pixels));
+}
+
+void TBitmap::SaveToStream(TStream& Stream) {
+  const std::vector<uint8_t> header = DibHeaderBytes(*FImage);
+  std::vector<uint8_t> file;
+  file.reserve(kFileHeaderSize + header.size());
+  file.push_back('B');
+  file.push_back('M');
+  Put32(file, static_cast<uint32_t>(kFileHeaderSize + header.size() + FImage->Bits.size()));
+  Put32(file, 0);
+  Put32(file, static_cast<uint32_t>(kFileHeaderSize + header.size()));
+  file.insert(file.end(), header.begin(), header.end());
+  Stream.WriteBuffer(file.data(), static_cast<int64_t>(file.size()));
+  for (int32_t y = FImage->Height - 1; y >= 0; --y)
+    Stream.WriteBuffer(FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes, FImage->RowBytes);
+}
+
+void TBitmap::LoadFromClipboardFormat(uint16_t Format, HGLOBAL Data, HPALETTE) {
+  if (Format != CF_DIB || !Data) throw EInvalidGraphic("Unsupported clipboard format");
+  const std::span<const uint8_t> block(Data->Bytes);
+  const TDibLayout layout = ParseDibHeader(block);
+  // In a packed DIB the pixels follow the whole colour table.
+  if (layout.TableEnd > static_cast<int64_t>(block.size())) Invalid();
+  std::span<const uint8_t> pixels = block.subspan(static_cast<size_t>(layout.TableEnd));
+  if ((layout.Compression == BI_RLE4 || layout.Compression == BI_RLE8) && layout.SizeImage != 0) {
+    if (layout.SizeImage > pixels.size()) Invalid();
+    pixels = pixels.first(layout.SizeImage);
+  }
+  SetImage(DecodeDib(layout, pixels));
+}
+
 void TBitmap::SaveToClipboardFormat(uint16_t& Format, HGLOBAL& Data, HPALETTE& Palette) {
-  Format = 0;
-  Data = nullptr;
-  Palette = nullptr;
+  const std::vector<uint8_t> header = DibHeaderBytes(*FImage);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<int64_t>(header.size()) +
+                                                                 static_cast<int64_t>(FImage->Bits.size()));
+  if (!block) throw EOutOfMemory(SOutOfMemory);
+  uint8_t* p = GlobalLock(block);
+  std::memcpy(p, header.data(), header.size());
+  p += header.size();
+  for (int32_t y = FImage->Height - 1; y >= 0; --y, p += FImage->RowBytes)
+    std::memcpy(p, FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes,
+                static_cast<size_t>(FImage->RowBytes));
+  GlobalUnlock(block);
+  Format = CF_DIB;
+  Data = std::move(block);
+  Palette = FImage->Palette;
 }
