@@ -227,11 +227,12 @@ void TCodecReadStream::StepProgress(int64_t Count) {
   const int32_t percent = Progress.Advance(done, true);
   if (percent < 0) return;
   if (Progress.Mode != 0) Progress.LastCount = static_cast<int32_t>(std::min<int64_t>(Count, INT32_MAX));
-  Stopped = DoProgress(percent);
+  // The flag stays sticky: a progress report may set it but never clears a stop already made.
+  if (DoProgress(percent)) Stopped = true;
 }
 
 void TCodecReadStream::EndProgress() {
-  Stopped = DoProgress(100);
+  if (DoProgress(100)) Stopped = true;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -354,11 +355,12 @@ void TCodecWriteStream::StepProgress(int64_t Count) {
   const int32_t percent = Progress.Advance(Count, false);
   if (percent < 0) return;
   Progress.LastCount = static_cast<int32_t>(std::min<int64_t>(Count, INT32_MAX));
-  Stopped = DoProgress(percent);
+  // The flag stays sticky: a progress report may set it but never clears a stop already made.
+  if (DoProgress(percent)) Stopped = true;
 }
 
 void TCodecWriteStream::EndProgress() {
-  Stopped = DoProgress(100);
+  if (DoProgress(100)) Stopped = true;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
