@@ -252,8 +252,12 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   const int64_t pixelsAvailable = available - offBits;
   int64_t count;
   if (layout.Compression == BI_RLE4 || layout.Compression == BI_RLE8) {
+    // Compressed data ends where the header says, else where the file size says, else with the stream.
     StoredPixelBytes(layout);
-    count = layout.SizeImage ? layout.SizeImage : pixelsAvailable;
+    const int64_t fileSize = U32(fileHeader, 2);
+    count = layout.SizeImage                                              ? layout.SizeImage
+            : fileSize > offBits && fileSize - offBits <= pixelsAvailable ? fileSize - offBits
+                                                                          : pixelsAvailable;
   } else {
     count = StoredPixelBytes(layout);
   }

@@ -308,7 +308,13 @@ TEST(Bmp, ReadsRle8AndRle4) {
               0, 3, 1, 3, 1, 0,  // top row: white green white
               0, 1};
   TBitmap b;
-  Load(b, BuildBmp(s));
+  // Without a byte count in the header the data end where the file size says, not at the stream's end.
+  std::vector<uint8_t> bytes = BuildBmp(s);
+  const int64_t fileSize = static_cast<int64_t>(bytes.size());
+  bytes.insert(bytes.end(), {7, 7, 7});
+  auto stream = StreamOf(bytes);
+  b.LoadFromStream(*stream);
+  EXPECT_EQ(stream->Position(), fileSize);
   EXPECT_EQ(b.PixelFormat(), pf8bit);
   EXPECT_EQ(PixelColors(b), (std::vector<TColor>{clWhite, RGB(0, 255, 0), clWhite, clBlack,  //
                                                  RGB(255, 0, 0), RGB(255, 0, 0), clBlack, clBlack}));
