@@ -33,6 +33,18 @@ std::vector<uint8_t> RgbSamples(TColor Color) {
 
 }  // namespace
 
+TPngTime PngCurrentTime() {
+  const TSystemTime now = GetSystemTime();
+  TPngTime time;
+  time.Year = now.wYear;
+  time.Month = static_cast<uint8_t>(now.wMonth);
+  time.Day = static_cast<uint8_t>(now.wDay);
+  time.Hour = static_cast<uint8_t>(now.wHour);
+  time.Minute = static_cast<uint8_t>(now.wMinute);
+  time.Second = static_cast<uint8_t>(now.wSecond);
+  return time;
+}
+
 TPngWriteStream::TPngWriteStream() {
   Z.Owner = this;
   Z.BufferCallback = &TPngWriteStream::WriteIDAT;
@@ -140,13 +152,7 @@ int32_t TPngWriteStream::PaletteIndexOf(TColor Color) const {
 void TPngWriteStream::WriteTime() {
   TPngTime time;
   if (UseCurrentTime) {
-    const TSystemTime now = GetSystemTime();
-    time.Year = now.wYear;
-    time.Month = static_cast<uint8_t>(now.wMonth);
-    time.Day = static_cast<uint8_t>(now.wDay);
-    time.Hour = static_cast<uint8_t>(now.wHour);
-    time.Minute = static_cast<uint8_t>(now.wMinute);
-    time.Second = static_cast<uint8_t>(now.wSecond);
+    time = PngCurrentTime();
   } else if (ImageTime) {
     time = *ImageTime;
   } else {

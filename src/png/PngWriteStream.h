@@ -27,6 +27,9 @@ inline uint8_t GrayOfRgb(uint32_t Red, uint32_t Green, uint32_t Blue) {
   return static_cast<uint8_t>((77 * Red + 150 * Green + 29 * Blue) >> 8);
 }
 
+// The system clock in UTC as a tIME record.
+TPngTime PngCurrentTime();
+
 // The five PNG filter types.
 enum TPngFilter : uint8_t { ftNone = 0, ftSub = 1, ftUp = 2, ftAverage = 3, ftPaeth = 4 };
 
