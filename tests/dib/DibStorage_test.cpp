@@ -140,6 +140,39 @@ TEST(DibStorage, ReadsBitFieldsAndMovesColoursDown) {
   EXPECT_EQ(DibPixels(s.DIB), (std::vector<uint32_t>{0xFFFFFF, 0x080808}));
 }
 
+TEST(DibStorage, BitFieldMaskConversionGolden) {
+  // Each mask is shifted into 128..255 (right shifts, or left for small masks); a channel is
+  // (pixel and mask) shifted the same way, times 255, div the shifted mask.
+  struct TCase {
+    uint16_t bits;
+    uint32_t red, green, blue, pixel, expected;  // expected as 0xRRGGBB
+  };
+  const TCase cases[] = {
+      {16, 0x7C00, 0x03E0, 0x001F, 0x7FFF, 0xFFFFFF},  // 5-5-5 white
+      {16, 0x7C00, 0x03E0, 0x001F, 0x0421, 0x080808},  // 8 x 255 div 248
+      {16, 0xF800, 0x07E0, 0x001F, 0x07E0, 0x00FF00},  // 5-6-5 green
+      {16, 0xF800, 0x07E0, 0x001F, 0x0841, 0x080808},  // green 8 x 255 div 252 = 8
+      {16, 0x0F00, 0x00F0, 0x000F, 0x0F81, 0xFF8811},  // 4-4-4: 15 -> 255, 8 -> 136, 1 -> 17
+      {16, 0x0003, 0x000C, 0x0030, 0x0039, 0x55AAFF},  // 2-bit channels shifted left: 64 x 255 div 192 = 85
+      {32, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x12345678, 0x123456},
+      {32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0x3FFFFFFF, 0xFFFFFF},  // 10-bit channels
+      {32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0x20080200, 0x808080},  // 512 >> 2 = 128 x 255 div 255
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.pixel);
+    TBytes f;
+    f.FileHeader(14 + 40 + 12 + 4, 14 + 40 + 12).InfoHeader(1, 1, c.bits, BI_BITFIELDS);
+    f.U32(c.red).U32(c.green).U32(c.blue);
+    if (c.bits == 16)
+      f.U16(c.pixel).U16(0);
+    else
+      f.U32(c.pixel);
+    TDibStorage s(false);
+    LoadBytes(s, f.Data);
+    EXPECT_EQ(DibPixel(s.DIB, 0, 0), c.expected);
+  }
+}
+
 TEST(DibStorage, ReadsThirtyTwoBitPixels) {
   TBytes f;
   f.FileHeader(14 + 40 + 8, 54).InfoHeader(2, 1, 32).Raw({0x30, 0x20, 0x10, 0x99, 0xFF, 0x00, 0x80, 0x00});
