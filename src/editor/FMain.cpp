@@ -335,9 +335,8 @@ void TOrvMain::Image1MouseDown(QObject*, TMouseButton, TShiftState Shift, int X,
 void TOrvMain::Image1MouseUp(QObject*, TMouseButton Button, TShiftState Shift, int X, int Y) {
   // The right button is ignored at its release as at its press.
   if (Button == mbRight || (Shift & ssRight)) return;
-  const TRect old = Selection;
   Document->ReleaseSelection(Selection, X, Y);
-  RedrawSelectionChange(old);
+  RedrawSelectionChange();
 }
 
 void TOrvMain::Image2MouseDown(QObject*, TMouseButton, TShiftState, int X, int Y) {
@@ -374,7 +373,7 @@ void TOrvMain::RedrawMaterial() {
   DrawChipGrid(view, Document->ChipWidth, Document->ChipHeight, Rect(0, 0, view.Width(), view.Height()));
   DrawSelection(view, Selection);
   Image1->PictureChanged();
-  FMaterialView = {true, Document->ChipWidth, Document->ChipHeight};
+  FMaterialView = {true, Document->ChipWidth, Document->ChipHeight, Selection};
 }
 
 void TOrvMain::RedrawEdit() {
@@ -383,7 +382,7 @@ void TOrvMain::RedrawEdit() {
   view.Assign(Document->EditImage.get());
   DrawChipGrid(view, Document->ChipWidth, Document->ChipHeight, Rect(0, 0, view.Width(), view.Height()));
   Image2->PictureChanged();
-  FEditView = {true, Document->ChipWidth, Document->ChipHeight};
+  FEditView = {true, Document->ChipWidth, Document->ChipHeight, TRect{}};
 }
 
 bool TOrvMain::ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const {
@@ -392,14 +391,15 @@ bool TOrvMain::ViewCurrent(const TViewState& State, const TBitmap& View, const T
          View.PixelFormat() == Source.PixelFormat() && View.Palette() == Source.Palette();
 }
 
-void TOrvMain::RedrawSelectionChange(const TRect& OldSelection) {
+void TOrvMain::RedrawSelectionChange() {
   TBitmap& view = Image1->Picture();
   if (!MaterialShown() || !ViewCurrent(FMaterialView, view, *Document->Material)) return RedrawMaterial();
-  // The old selection's area goes back to the material with its grid, then the new selection is drawn over
-  // it.
-  const TRect restored =
-      RestoreViewArea(view, *Document->Material, Document->ChipWidth, Document->ChipHeight, OldSelection);
+  // The area of the selection drawn last goes back to the material with its grid, then the selection is
+  // drawn.
+  const TRect restored = RestoreViewArea(view, *Document->Material, Document->ChipWidth, Document->ChipHeight,
+                                         FMaterialView.Selection);
   DrawSelection(view, Selection);
+  FMaterialView.Selection = Selection;
   Image1->PictureChanged(restored);
   Image1->PictureChanged(ClippedTo(Normalized(Selection), view));
 }

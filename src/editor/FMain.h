@@ -103,13 +103,14 @@ class TOrvMain : public QMainWindow {
     bool Valid = false;  // the picture is the full redraw of the document's current image
     int32_t ChipWidth = 0;
     int32_t ChipHeight = 0;
+    TRect Selection;  // the selection drawn on the material's picture
   };
   void BuildControls();
   bool MaterialShown() const;
   bool ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const;
   // The redraws after a release on the material and a stamp on the edit image: only the changed areas when
   // the picture is current, otherwise the full redraw.
-  void RedrawSelectionChange(const TRect& OldSelection);
+  void RedrawSelectionChange();
   void RedrawEditArea(const TRect& Area);
 
   TDialogs& FDialogs;
