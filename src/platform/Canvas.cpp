@@ -217,7 +217,8 @@ bool CopyPixels(const TSurface& Dst, const TRect& DstRect, const TSurface& Src, 
   }
 
   const int64_t count = static_cast<int64_t>(xs.Source.size());
-  // Same layout, one to one: whole byte runs.
+  // Same layout, one to one: whole byte runs. (A nearest-pixel map steps either all by at most one or all by
+  // at least one, so a run of consecutive sources is exactly the one-to-one case.)
   const bool contiguous = xs.Source.back() - xs.Source.front() == count - 1;
   if (contiguous && Src.BitCount == Dst.BitCount && Src.BitCount >= 8 && (!srcIndexed || context.IndexCopy)) {
     const int bpp = BytesPerPixel(Src.BitCount);
