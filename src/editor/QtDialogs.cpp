@@ -114,6 +114,15 @@ QImage PicturePreview(const QString& FileName, QSize MaxSize, QSize* PictureSize
   }
 }
 
+void RegisterBitmapFileFormat() {
+  if (TPicture::CreateForExtension("bmp")) return;
+  TPicture::RegisterFileFormat("bmp", "Bitmaps", "TBitmap", [] { return std::make_unique<TBitmap>(); });
+}
+
+void UnregisterBitmapFileFormat() {
+  TPicture::UnregisterGraphicClass("TBitmap");
+}
+
 bool TQtDialogs::ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) {
   return WithImageSize ? Form.ExecuteWithImageSize() : Form.ExecuteChipSize();
 }

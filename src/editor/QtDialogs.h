@@ -69,6 +69,11 @@ std::unique_ptr<QMessageBox> CreateErrorBox(const QString& Message, QWidget* Own
 // registered for the extension or the file does not decode.
 QImage PicturePreview(const QString& FileName, QSize MaxSize, QSize* PictureSize = nullptr);
 
+// Registers the platform bitmap for ".bmp" in the picture-format registry (the previews open BMP files
+// through it), unless a class is registered for it already; Unregister removes it again.
+void RegisterBitmapFileFormat();
+void UnregisterBitmapFileFormat();
+
 // An error message as the error box shows it: a full stop is appended when the last character's code is above
 // that of the full stop.
 QString ErrorBoxText(const std::string& Message);
