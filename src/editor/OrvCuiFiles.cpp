@@ -1,0 +1,97 @@
+// Image files of the chip document: loading materials and edit images, and saving the edit image reduced by
+// its colour count. The format is chosen by the file name's extension alone.
+#include "OrvCuiFiles.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "DibImage.h"
+#include "OrvCui.h"
+#include "PngGraphic.h"
+
+namespace {
+
+bool SameTextAscii(const std::string& A, const char* B) {
+  const std::string Lower(B);
+  return A.size() == Lower.size() && std::equal(A.begin(), A.end(), Lower.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == b;
+         });
+}
+
+[[noreturn]] void CannotRead(const std::string& FileName, const char* Reason) {
+  throw EInvalidGraphic("Cannot load image \"" + FileName + "\": " + Reason);
+}
+
+}  // namespace
+
+TImageFileKind ImageFileKindOf(const std::string& FileName, const char* Action) {
+  const std::string Ext = ExtractFileExt(FileName);
+  if (SameTextAscii(Ext, ".png")) return TImageFileKind::Png;
+  if (SameTextAscii(Ext, ".bmp")) return TImageFileKind::Bmp;
+  throw EInvalidGraphic(std::string("Cannot ") + Action + " image \"" + FileName +
+                        "\": only .png and .bmp files are supported.");
+}
+
+void ReadPngFile(const std::string& FileName, TPngGraphic& Graphic) {
+  Graphic.LoadFromFile(FileName);
+  // The decoder ends quietly when the file ends before any image data; such a file holds no picture.
+  if (Graphic.Empty()) CannotRead(FileName, "the PNG file holds no image data.");
+}
+
+void ReadBmpFile(const std::string& FileName, TBitmap& Bitmap) {
+  Bitmap.LoadFromFile(FileName);
+  if (Bitmap.Empty()) throw EInvalidGraphic(SInvalidBitmap);
+}
+
+void LoadImageFile(const std::string& FileName, TBitmap& Target) {
+  if (ImageFileKindOf(FileName, "load") == TImageFileKind::Png) {
+    TPngGraphic Png;
+    ReadPngFile(FileName, Png);
+    Target.Assign(&Png);
+  } else {
+    TBitmap Bmp;
+    ReadBmpFile(FileName, Bmp);
+    Target.Assign(&Bmp);
+  }
+}
+
+void TOrvDatas::LoadMaterial(const std::string& FileName) {
+  if (!Material) Material = std::make_unique<TBitmap>();
+  LoadImageFile(FileName, *Material);
+}
+
+void TOrvDatas::LoadEditImage(const std::string& FileName) {
+  if (!EditImage) {
+    EditImage = std::make_unique<TBitmap>();
+    EditImage->SetTransparentColor(clWhite);
+  }
+  LoadImageFile(FileName, *EditImage);
+}
+
+void TOrvDatas::SaveEditImage(const std::string& FileName) {
+  const TImageFileKind Kind = ImageFileKindOf(FileName, "save");
+  if (!EditImage || EditImage->Empty())
+    throw EInvalidGraphic("Cannot save image \"" + FileName + "\": the edit image is empty.");
+
+  TDibGraphic Dib;
+  Dib.Assign(EditImage.get());
+  // Each reduction works on the result of the one before. A single colour reaches 1 bit only when it is black
+  // or white, the two colours that the key-colour step keeps; any other stays at 4 bits with its colour.
+  const int64_t Colors = CountColors(*EditImage);
+  if (Colors < 257) Dib.SetPixelFormat(dpf8Bit);
+  if (Colors < 17) Dib.SetPixelFormat(dpf4Bit);
+  if (Colors < 2) {
+    const TColor Only = EditImage->GetPixel(0, 0) & 0xFFFFFF;
+    if (Only == clBlack || Only == clWhite) Dib.SetPixelFormat(dpf1Bit);
+  }
+
+  if (Kind == TImageFileKind::Png) {
+    TPngGraphic Png;
+    Png.Assign(&Dib);
+    SaveFileAtomically(FileName, [&Png](TStream& Stream) { Png.SaveToStream(Stream); });
+  } else {
+    TBitmap Bmp;
+    Dib.AssignTo(&Bmp);
+    SaveFileAtomically(FileName, [&Bmp](TStream& Stream) { Bmp.SaveToStream(Stream); });
+  }
+}

@@ -1,0 +1,490 @@
+// Image files of the chip document: the bit depth chosen by the colour count, checked in files read back by
+// libpng and stb_image; the PNG chunk sequence; the extension rules; loads that fail and leave their target
+// as it was; saves that fail and leave an existing file as it was.
+#include <gtest/gtest.h>
+#include <stb_image.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <ctime>
+#include <functional>
+#include <tuple>
+
+#include "../png/PngDecoderSupport.h"
+#include "../png/PngEncoderOracle.h"
+#include "DibImage.h"
+#include "OrvCui.h"
+#include "OrvCuiFiles.h"
+#include "OrvCuiFilesTestSupport.h"
+#include "PngGraphic.h"
+#include "PngReadStream.h"
+
+using namespace filestest;
+
+namespace {
+
+// What an independent reader saw in a written file.
+struct ReadBack {
+  int BitCount = 0;  // bits per pixel as the file stores them
+  std::vector<TColor> Pixels;
+  std::vector<TPaletteEntry> Palette;  // PNG: PLTE entries
+};
+
+ReadBack ReadPngWithLibpng(const std::string& path) {
+  const pngtest::Decoded d = pngtest::LibpngRead(ReadFileBytes(path), true);
+  ReadBack r;
+  EXPECT_TRUE(d.ColorType == PNG_COLOR_TYPE_PALETTE || d.ColorType == PNG_COLOR_TYPE_RGB) << d.ColorType;
+  r.BitCount = d.ColorType == PNG_COLOR_TYPE_RGB ? 3 * d.BitDepth : d.BitDepth;
+  for (const auto& row : d.Rows)
+    for (size_t x = 0; x < d.Width; ++x) r.Pixels.push_back(RGB(row[4 * x], row[4 * x + 1], row[4 * x + 2]));
+  for (const png_color& c : d.Palette) r.Palette.push_back(TPaletteEntry{c.red, c.green, c.blue, 0});
+  return r;
+}
+
+ReadBack ReadBmpWithStb(const std::string& path) {
+  const std::vector<uint8_t> file = ReadFileBytes(path);
+  ReadBack r;
+  if (file.size() < 30) {
+    ADD_FAILURE() << "BMP file too short: " << file.size();
+    return r;
+  }
+  r.BitCount = file[28] | (file[29] << 8);
+  int w = 0, h = 0, n = 0;
+  stbi_uc* pixels = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &n, 3);
+  if (!pixels) {
+    ADD_FAILURE() << "stb_image: " << stbi_failure_reason();
+    return r;
+  }
+  for (int i = 0; i < w * h; ++i)
+    r.Pixels.push_back(RGB(pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]));
+  stbi_image_free(pixels);
+  return r;
+}
+
+// The image the file must hold: the edit image taken through the DIB library's reduction to Bits (8, then 4,
+// then 1, as far as Bits goes) and back to a platform bitmap.
+std::unique_ptr<TBitmap> Reduced(TBitmap& edit, int bits) {
+  TDibGraphic dib;
+  dib.Assign(&edit);
+  if (bits <= 8) dib.SetPixelFormat(dpf8Bit);
+  if (bits <= 4) dib.SetPixelFormat(dpf4Bit);
+  if (bits <= 1) dib.SetPixelFormat(dpf1Bit);
+  auto result = std::make_unique<TBitmap>();
+  dib.AssignTo(result.get());
+  return result;
+}
+
+TPixelFormat FormatOfBits(int bits) {
+  return bits == 1 ? pf1bit : bits == 4 ? pf4bit : bits == 8 ? pf8bit : pf24bit;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Bit depth by colour count
+
+struct DepthCase {
+  const char* Name;
+  int Count;
+  TColor Single;  // the colour of a one-colour image; -1 for Count distinct colours
+  int Bits;       // bits per pixel of the written file
+};
+
+void PrintTo(const DepthCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
+class SaveDepth : public testing::TestWithParam<std::tuple<DepthCase, const char*>> {};
+
+TEST_P(SaveDepth, FileHasTheDepthOfTheColourCountAndTheReducedPixels) {
+  const auto& [c, ext] = GetParam();
+  TempFolder folder;
+  const std::string path = folder.Path(std::string("sheet") + ext);
+  TOrvDatas doc;
+  doc.SetChipSize(24, 16);
+  FillWithColors(*doc.EditImage, 35, 23, c.Count,
+                 [&](int k) { return c.Single != -1 ? c.Single : DistinctColor(k); });
+  ASSERT_EQ(TOrvDatas::CountColors(*doc.EditImage), c.Count);
+  const BitmapSnapshot before = Snapshot(*doc.EditImage);
+  const std::vector<TColor> original = Colors(*doc.EditImage);
+
+  doc.SaveEditImage(path);
+
+  // The edit image and the chip size are untouched; the folder holds the file and nothing else.
+  EXPECT_EQ(Snapshot(*doc.EditImage), before);
+  EXPECT_EQ(doc.ChipWidth, 24);
+  EXPECT_EQ(doc.ChipHeight, 16);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{std::string("sheet") + ext});
+
+  const std::unique_ptr<TBitmap> expected = Reduced(*doc.EditImage, c.Bits);
+  const ReadBack file = std::string(ext) == ".png" ? ReadPngWithLibpng(path) : ReadBmpWithStb(path);
+  EXPECT_EQ(file.BitCount, c.Bits);
+  EXPECT_EQ(file.Pixels, Colors(*expected));
+  if (std::string(ext) == ".png" && c.Bits <= 8) {
+    ASSERT_TRUE(expected->Palette());
+    EXPECT_EQ(file.Palette, expected->Palette()->Entries);
+  }
+  // A single colour and a true-colour file keep every colour exactly.
+  if (c.Single != -1 || c.Bits == 24) {
+    EXPECT_EQ(file.Pixels, original);
+  }
+
+  // The editor reads its own file back at the file's depth.
+  doc.LoadMaterial(path);
+  EXPECT_EQ(doc.Material->PixelFormat(), FormatOfBits(c.Bits));
+  EXPECT_EQ(Colors(*doc.Material), Colors(*expected));
+}
+
+const DepthCase DepthCases[] = {
+    {"OneWhite", 1, clWhite, 1},
+    {"OneBlack", 1, clBlack, 1},
+    {"OneRed", 1, RGB(255, 0, 0), 4},
+    {"OneGrey", 1, RGB(128, 128, 128), 4},
+    {"Two", 2, -1, 4},
+    {"Sixteen", 16, -1, 4},
+    {"Seventeen", 17, -1, 8},
+    {"TwoHundred", 200, -1, 8},
+    {"TwoFiftySix", 256, -1, 8},
+    {"TwoFiftySeven", 257, -1, 24},
+    {"ThreeHundred", 300, -1, 24},
+};
+
+INSTANTIATE_TEST_SUITE_P(Counts, SaveDepth,
+                         testing::Combine(testing::ValuesIn(DepthCases), testing::Values(".png", ".bmp")),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).Name) +
+                                  (std::string(std::get<1>(info.param)) == ".png" ? "Png" : "Bmp");
+                         });
+
+// An edit image read from an indexed file keeps its format through a save, and a black-and-white 1-bit image
+// with its two colours goes to 4 bits like any two-colour image.
+TEST(SaveIndexedEditImage, KeepsItsFormatAndGoesByItsColourCount) {
+  TempFolder folder;
+  TOrvDatas doc;
+  FillWithColors(*doc.EditImage, 9, 5, 2, [](int k) { return k ? clWhite : clBlack; });
+  doc.EditImage->SetPixelFormat(pf1bit);
+  const BitmapSnapshot before = Snapshot(*doc.EditImage);
+  doc.SaveEditImage(folder.Path("bw.png"));
+  EXPECT_EQ(Snapshot(*doc.EditImage), before);
+  const ReadBack file = ReadPngWithLibpng(folder.Path("bw.png"));
+  EXPECT_EQ(file.BitCount, 4);
+  EXPECT_EQ(file.Pixels, Colors(*doc.EditImage));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The PNG chunk sequence of the encoder's defaults
+
+std::vector<pngtest::Chunk> SavedChunks(TOrvDatas& doc, const std::string& path) {
+  doc.SaveEditImage(path);
+  return pngtest::ListChunks(ReadFileBytes(path));
+}
+
+void ExpectDefaultChunks(const std::vector<pngtest::Chunk>& chunks, bool palette) {
+  std::vector<std::string> expected = {"IHDR", "tIME", "tEXt", "tiLE", "gAMA"};
+  if (palette) expected.push_back("PLTE");
+  const size_t idatCount = pngtest::ChunksOf(chunks, "IDAT").size();
+  ASSERT_GE(idatCount, 1u);
+  expected.insert(expected.end(), idatCount, "IDAT");
+  expected.push_back("IEND");
+  ASSERT_EQ(pngtest::ChunkTypes(chunks), expected);
+  for (const auto& c : chunks) EXPECT_TRUE(c.CrcOk) << c.Type;
+
+  const std::vector<uint8_t>& time = chunks[1].Data;
+  ASSERT_EQ(time.size(), 7u);
+  std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  EXPECT_EQ((time[0] << 8) | time[1], utc.tm_year + 1900);
+  const std::string software(chunks[2].Data.begin(), chunks[2].Data.end());
+  EXPECT_EQ(software, std::string("Software\0Tilora ver 1.0", 23));
+  EXPECT_EQ(chunks[3].Data, (std::vector<uint8_t>{'T', 'L', 'R', '3', 0, 0, 0, 0}));
+  EXPECT_EQ(pngtest::BigEndian32(chunks[4].Data.data()), 45455u);
+  const auto idat = pngtest::ChunksOf(chunks, "IDAT");
+  for (size_t i = 0; i + 1 < idat.size(); ++i) EXPECT_EQ(idat[i].Data.size(), 32768u) << i;
+  EXPECT_LE(idat.back().Data.size(), 32768u);
+  EXPECT_GT(idat.back().Data.size(), 0u);
+}
+
+TEST(SavePngChunks, TrueColourImageHasTheEncodersDefaultSequence) {
+  TempFolder folder;
+  TOrvDatas doc;
+  doc.EditImage->SetImage(NewBitmapImage(160, 120, pfDevice, nullptr, false));
+  pngtest::FillNoise(*doc.EditImage, 7);  // far more than 256 colours and more than one IDAT chunk
+  const auto chunks = SavedChunks(doc, folder.Path("noise.png"));
+  ExpectDefaultChunks(chunks, false);
+  EXPECT_GT(pngtest::ChunksOf(chunks, "IDAT").size(), 1u);
+  // IHDR: 160 x 120, depth 8, colour type 2, compression, filter and interlace 0.
+  EXPECT_EQ(chunks[0].Data, (std::vector<uint8_t>{0, 0, 0, 160, 0, 0, 0, 120, 8, 2, 0, 0, 0}));
+}
+
+TEST(SavePngChunks, PaletteImageAddsPlteBeforeTheImageData) {
+  TempFolder folder;
+  TOrvDatas doc;
+  FillWithColors(*doc.EditImage, 40, 30, 200, DistinctColor);
+  const auto chunks = SavedChunks(doc, folder.Path("palette.png"));
+  ExpectDefaultChunks(chunks, true);
+  EXPECT_EQ(chunks[0].Data[8], 8);  // bit depth
+  EXPECT_EQ(chunks[0].Data[9], 3);  // colour type: palette
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Extensions
+
+TEST(ImageFileExtension, PngAndBmpInAnyLetterCaseFromTheLastComponent) {
+  const std::pair<const char*, TImageFileKind> cases[] = {
+      {"tiles.png", TImageFileKind::Png},          {"TILES.PNG", TImageFileKind::Png},
+      {"tiles.Png", TImageFileKind::Png},          {"archive.tar.png", TImageFileKind::Png},
+      {"maps.bmp/tiles.png", TImageFileKind::Png}, {"tiles.bmp", TImageFileKind::Bmp},
+      {"tiles.BMP", TImageFileKind::Bmp},          {"C:\\maps\\a.b.Bmp", TImageFileKind::Bmp},
+  };
+  for (const auto& [name, kind] : cases) EXPECT_EQ(ImageFileKindOf(name, "load"), kind) << name;
+}
+
+TEST(ImageFileExtension, AnyOtherNameIsRefusedWithAClearMessage) {
+  for (const char* name : {"out.gif", "tiles", "maps.png/tiles", "tiles.png.bak", "tiles.", "tiles.pngx"}) {
+    try {
+      ImageFileKindOf(name, "save");
+      ADD_FAILURE() << name << " was accepted";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_EQ(e.Message(),
+                std::string("Cannot save image \"") + name + "\": only .png and .bmp files are supported.");
+    }
+  }
+}
+
+TEST(ImageFileExtension, SavesTheFormatTheNameSaysInAnyCaseAndNothingForOtherNames) {
+  TempFolder folder;
+  TOrvDatas doc;
+  FillWithColors(*doc.EditImage, 8, 8, 3, DistinctColor);
+  doc.SaveEditImage(folder.Path("UPPER.PNG"));
+  doc.SaveEditImage(folder.Path("mixed.Bmp"));
+  EXPECT_EQ(ReadFileBytes(folder.Path("UPPER.PNG"))[1], 'P');
+  EXPECT_EQ(ReadFileBytes(folder.Path("mixed.Bmp"))[0], 'B');
+  const std::string gif = folder.Path("out.gif");
+  try {
+    doc.SaveEditImage(gif);
+    ADD_FAILURE() << "saved to a .gif name";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), "Cannot save image \"" + gif + "\": only .png and .bmp files are supported.");
+  }
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"UPPER.PNG", "mixed.Bmp"}));
+}
+
+TEST(ImageFileExtension, SavingAnEmptyEditImageIsRefused) {
+  TempFolder folder;
+  TOrvDatas doc;
+  const std::string path = folder.Path("empty.png");
+  try {
+    doc.SaveEditImage(path);
+    ADD_FAILURE() << "an empty edit image was saved";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), "Cannot save image \"" + path + "\": the edit image is empty.");
+  }
+  EXPECT_TRUE(folder.Names().empty());
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Loading
+
+// A PNG with a header and an end but no image data.
+std::vector<uint8_t> PngWithoutImageData() {
+  return pngdec::PngBuilder().Ihdr(4, 4, 8, 2).End().bytes();
+}
+
+TEST(LoadImageFiles, ReadsPngAndBmpIntoMaterialAndEditImage) {
+  TempFolder folder;
+  TOrvDatas source;
+  FillWithColors(*source.EditImage, 11, 7, 5, DistinctColor);
+  source.SaveEditImage(folder.Path("five.png"));
+  source.SaveEditImage(folder.Path("five.BMP"));
+  const std::vector<TColor> colors = Colors(*source.EditImage);
+
+  for (const char* name : {"five.png", "five.BMP"}) {
+    TOrvDatas doc;
+    doc.SetChipSize(16, 8);
+    doc.LoadMaterial(folder.Path(name));
+    doc.LoadEditImage(folder.Path(name));
+    for (const TBitmap* image : {doc.Material.get(), doc.EditImage.get()}) {
+      EXPECT_EQ(image->PixelFormat(), pf4bit) << name;
+      EXPECT_EQ(Colors(*image), colors) << name;
+    }
+    EXPECT_EQ(doc.ChipWidth, 16);
+    EXPECT_EQ(doc.ChipHeight, 8);
+  }
+}
+
+enum class ErrorClass { InvalidGraphic, PngError, FOpenError };
+
+struct LoadFailure {
+  const char* Name;
+  const char* File;                 // the file name in the folder
+  std::vector<uint8_t> (*Bytes)();  // the file's contents; nullptr: no file at all
+  ErrorClass Class;
+  const char* Message;  // "{}" stands for the file's path
+};
+
+void PrintTo(const LoadFailure& c, std::ostream* os) {
+  *os << c.Name;
+}
+
+bool IsOfClass(const std::exception& e, ErrorClass c) {
+  switch (c) {
+    case ErrorClass::InvalidGraphic:
+      return dynamic_cast<const EInvalidGraphic*>(&e) != nullptr;
+    case ErrorClass::PngError:
+      return dynamic_cast<const EPngError*>(&e) != nullptr;
+    case ErrorClass::FOpenError:
+      return dynamic_cast<const EFOpenError*>(&e) != nullptr;
+  }
+  return false;
+}
+
+// The message of the exception the load raises, after checking its class.
+std::string FailingLoad(const std::function<void()>& load, ErrorClass expected) {
+  try {
+    load();
+  } catch (const std::exception& e) {
+    EXPECT_TRUE(IsOfClass(e, expected)) << "unexpected exception class: " << e.what();
+    return e.what();
+  }
+  ADD_FAILURE() << "the load succeeded";
+  return {};
+}
+
+class LoadFails : public testing::TestWithParam<LoadFailure> {};
+
+TEST_P(LoadFails, RaisesAndLeavesTheTargetAsItWas) {
+  const LoadFailure& c = GetParam();
+  TempFolder folder;
+  const std::string path = folder.Path(c.File);
+  if (c.Bytes) WriteFileBytes(path, c.Bytes());
+  std::string expected = c.Message;
+  if (const size_t at = expected.find("{}"); at != std::string::npos) expected.replace(at, 2, path);
+
+  TOrvDatas doc;
+  FillWithColors(*doc.Material, 5, 4, 3, DistinctColor);
+  FillWithColors(*doc.EditImage, 6, 2, 4, DistinctColor);
+  TBitmap material, edit;
+  material.Assign(doc.Material.get());
+  edit.Assign(doc.EditImage.get());
+
+  EXPECT_EQ(FailingLoad([&] { doc.LoadMaterial(path); }, c.Class), expected);
+  EXPECT_EQ(FailingLoad([&] { doc.LoadEditImage(path); }, c.Class), expected);
+  // The targets still hold the very images they held.
+  EXPECT_TRUE(doc.Material->SharesImageWith(material));
+  EXPECT_TRUE(doc.EditImage->SharesImageWith(edit));
+}
+
+std::vector<uint8_t> SmallBmp() {
+  TBitmap bitmap;
+  FillWithColors(bitmap, 3, 3, 2, DistinctColor);
+  TMemoryStream stream;
+  bitmap.SaveToStream(stream);
+  return stream.Data();
+}
+
+std::vector<uint8_t> SmallPng() {
+  TPngGraphic png;
+  png.Bitmap().SetImage(NewBitmapImage(3, 3, pf24bit, nullptr, true));
+  TMemoryStream stream;
+  png.SaveToStream(stream);
+  return stream.Data();
+}
+
+const char* const NoImageData = "Cannot load image \"{}\": the PNG file holds no image data.";
+
+std::vector<uint8_t> NoBytes() {
+  return {};
+}
+std::vector<uint8_t> NotBm() {
+  return {'X', 'Y', 1, 2, 3, 4, 5, 6, 7, 8};
+}
+std::vector<uint8_t> SignatureOnly() {
+  return std::vector<uint8_t>(PngSignature.begin(), PngSignature.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoadFails,
+    testing::Values(
+        LoadFailure{"ZeroByteBmp", "empty.bmp", NoBytes, ErrorClass::InvalidGraphic, SInvalidBitmap},
+        LoadFailure{"NotBmBmp", "text.bmp", NotBm, ErrorClass::InvalidGraphic, SInvalidBitmap},
+        LoadFailure{"PngNamedBmp", "image.bmp", SmallPng, ErrorClass::InvalidGraphic, SInvalidBitmap},
+        LoadFailure{"BmpNamedPng", "image.png", SmallBmp, ErrorClass::PngError, SPngNotPng},
+        LoadFailure{"NoImageData", "header.png", PngWithoutImageData, ErrorClass::InvalidGraphic,
+                    NoImageData},
+        LoadFailure{"SignatureOnly", "signature.png", SignatureOnly, ErrorClass::InvalidGraphic, NoImageData},
+        LoadFailure{"OtherExtension", "image.gif", SmallPng, ErrorClass::InvalidGraphic,
+                    "Cannot load image \"{}\": only .png and .bmp files are supported."},
+        LoadFailure{"Missing", "missing.png", nullptr, ErrorClass::FOpenError,
+                    "Cannot open file \"{}\". No such file or directory"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// ---------------------------------------------------------------------------------------------------------------
+// The atomic save
+
+// Limits the size of files this process writes; a write past the limit fails (EFBIG) instead of raising
+// SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &FOld);
+    FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = FOld;
+    limit.rlim_cur = bytes;
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &FOld);
+    std::signal(SIGXFSZ, FOldHandler);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit FOld{};
+  void (*FOldHandler)(int) = nullptr;
+};
+
+class AtomicSave : public testing::TestWithParam<const char*> {};
+
+TEST_P(AtomicSave, AWriterFailingHalfWayLeavesTheOldFileAndNoTemporary) {
+  TempFolder folder;
+  const std::string name = std::string("sheet") + GetParam();
+  const std::string path = folder.Path(name);
+  std::vector<uint8_t> old(3000);
+  for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<uint8_t>(i * 7);
+  WriteFileBytes(path, old);
+
+  TOrvDatas doc;
+  doc.EditImage->SetImage(NewBitmapImage(200, 150, pfDevice, nullptr, false));
+  pngtest::FillNoise(*doc.EditImage, 3);  // true colour: about 90 KB in either format
+  const BitmapSnapshot before = Snapshot(*doc.EditImage);
+  {
+    FileSizeLimit limit(16384);
+    try {
+      doc.SaveEditImage(path);
+      ADD_FAILURE() << "the save succeeded past the file size limit";
+    } catch (const EWriteError& e) {
+      EXPECT_EQ(e.Message(), SWriteError);
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(path), old);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{name});
+  EXPECT_EQ(Snapshot(*doc.EditImage), before);
+
+  // Without the limit the same save replaces the file, again leaving nothing else behind.
+  doc.SaveEditImage(path);
+  EXPECT_GT(ReadFileBytes(path).size(), 16384u);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{name});
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, AtomicSave, testing::Values(".png", ".bmp"),
+                         [](const auto& info) { return std::string(info.param + 1); });
+
+TEST(AtomicSaveFolder, AMissingFolderRaisesTheCreateErrorAndWritesNothing) {
+  TempFolder folder;
+  TOrvDatas doc;
+  FillWithColors(*doc.EditImage, 4, 4, 2, DistinctColor);
+  EXPECT_THROW(doc.SaveEditImage(folder.Path("missing/sheet.png")), EFCreateError);
+  EXPECT_TRUE(folder.Names().empty());
+}
+
+}  // namespace
