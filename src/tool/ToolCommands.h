@@ -1,0 +1,18 @@
+// The subcommands of tilora-tool. Each runs the editor's own file code and raises the editor's exceptions
+// when something fails.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+// Loads In as the editor loads an edit image, then saves it to Out as the editor saves one.
+void ConvertCommand(const std::string& In, const std::string& Out);
+// Reads In by its extension as the editor does and writes its pixels to Out as a PAM file: P7, 8 bits per
+// sample, rows top to bottom, palette indices expanded to colours; TUPLTYPE RGB_ALPHA when a PNG carried an
+// alpha plane, else RGB.
+void DecodeCommand(const std::string& In, const std::string& Out);
+// One JSON object on one line: the image's size, bits per pixel and palette size, and for PNG files the
+// decoder's results.
+void InfoCommand(const std::string& In, std::ostream& Out);
+// The distinct-colour count that saving the file's image as an edit image would use.
+void ColorsCommand(const std::string& In, std::ostream& Out);

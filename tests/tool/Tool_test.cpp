@@ -1,0 +1,271 @@
+// tilora-tool run as a program: usage and exit codes, convert against the editor's own save, decode to PAM,
+// info as JSON and the colour count. Input PNGs are written with libpng.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "../editor/OrvCuiFilesTestSupport.h"
+#include "../png/PngDecoderSupport.h"
+#include "../png/PngEncoderOracle.h"
+#include "OrvCui.h"
+
+using namespace filestest;
+
+namespace {
+
+struct ToolRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+std::string Quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Runs tilora-tool with the arguments, its output and error caught in files of the folder.
+ToolRun RunTool(const TempFolder& folder, const std::vector<std::string>& args) {
+  std::string command = Quoted(TILORA_TOOL);
+  for (const std::string& a : args) command += " " + Quoted(a);
+  const std::string out = folder.Path("stdout.txt"), err = folder.Path("stderr.txt");
+  command += " >" + Quoted(out) + " 2>" + Quoted(err) + " </dev/null";
+  const int status = std::system(command.c_str());
+  ToolRun run;
+  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.Out = ReadText(out);
+  run.Err = ReadText(err);
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return run;
+}
+
+// A PNG written by libpng: its spec and its rows, packed as the colour type and depth lay them out.
+struct PngInput {
+  pngdec::LibpngSpec Spec;
+  std::vector<pngdec::Bytes> Rows;
+  void Write(const std::string& path) const { WriteFileBytes(path, pngdec::LibpngWrite(Spec, Rows)); }
+};
+
+// An 8-bit RGB (or RGBA) PNG whose pixel i shows colour DistinctColor(i % count); alpha, when asked for, is
+// (i * 37) & 255.
+PngInput RgbInput(uint32_t width, uint32_t height, int count, bool alpha) {
+  PngInput s;
+  s.Spec.Width = width, s.Spec.Height = height;
+  s.Spec.ColorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+  for (uint32_t y = 0; y < height; ++y) {
+    pngdec::Bytes row;
+    for (uint32_t x = 0; x < width; ++x) {
+      const int i = static_cast<int>(y * width + x);
+      const TColor c = DistinctColor(i % count);
+      row.insert(row.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
+      if (alpha) row.push_back(static_cast<uint8_t>(i * 37));
+    }
+    s.Rows.push_back(row);
+  }
+  return s;
+}
+
+// A 7 x 5, 4-bit palette PNG of three colours, pixel i showing entry i % 3.
+const std::vector<png_color> ThreeColors = {{200, 10, 20}, {0, 128, 255}, {90, 90, 90}};
+
+std::vector<pngdec::Bytes> PaletteRows() {
+  std::vector<pngdec::Bytes> rows;
+  for (uint32_t y = 0; y < 5; ++y) {
+    pngdec::Bytes row(4);
+    for (uint32_t x = 0; x < 7; ++x) row[x / 2] |= static_cast<uint8_t>(((y * 7 + x) % 3) << (x % 2 ? 0 : 4));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+PngInput PaletteInput() {
+  PngInput s;
+  s.Spec.Width = 7, s.Spec.Height = 5;
+  s.Spec.ColorType = PNG_COLOR_TYPE_PALETTE;
+  s.Spec.BitDepth = 4;
+  s.Spec.Palette = ThreeColors;
+  s.Rows = PaletteRows();
+  return s;
+}
+
+std::string PamHeader(int width, int height, bool alpha) {
+  return "P7\nWIDTH " + std::to_string(width) + "\nHEIGHT " + std::to_string(height) + "\nDEPTH " +
+         (alpha ? "4" : "3") + "\nMAXVAL 255\nTUPLTYPE " + (alpha ? "RGB_ALPHA" : "RGB") + "\nENDHDR\n";
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(ToolUsage, HelpExplainsEveryCommand) {
+  TempFolder folder;
+  const ToolRun run = RunTool(folder, {"--help"});
+  EXPECT_EQ(run.Status, 0);
+  for (const char* text : {"convert IN OUT", "decode IN OUT.pam", "info IN", "colors IN", "Exit status"})
+    EXPECT_NE(run.Out.find(text), std::string::npos) << text;
+  EXPECT_EQ(run.Err, "");
+}
+
+TEST(ToolUsage, UsageErrorsExitWithStatus2) {
+  TempFolder folder;
+  const std::vector<std::vector<std::string>> cases = {{},
+                                                       {"paint", "a.png"},
+                                                       {"convert", "a.png"},
+                                                       {"convert", "a.png", "b.png", "c.png"},
+                                                       {"decode", "a.png"},
+                                                       {"info"},
+                                                       {"colors", "a.png", "b.png"}};
+  for (const auto& args : cases) {
+    const ToolRun run = RunTool(folder, args);
+    EXPECT_EQ(run.Status, 2) << testing::PrintToString(args);
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err.rfind("tilora-tool: ", 0), 0u) << run.Err;
+  }
+  EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST(ToolConvert, WritesWhatTheEditorsSaveWrites) {
+  TempFolder folder;
+  const std::string in = folder.Path("in.png");
+  RgbInput(13, 9, 6, false).Write(in);
+  TOrvDatas doc;
+  doc.LoadEditImage(in);
+  doc.SaveEditImage(folder.Path("editor.bmp"));
+  doc.SaveEditImage(folder.Path("editor.png"));
+
+  ASSERT_EQ(RunTool(folder, {"convert", in, folder.Path("tool.BMP")}).Status, 0);
+  ASSERT_EQ(RunTool(folder, {"convert", in, folder.Path("tool.png")}).Status, 0);
+  const std::vector<uint8_t> bmp = ReadFileBytes(folder.Path("tool.BMP"));
+  EXPECT_EQ(bmp, ReadFileBytes(folder.Path("editor.bmp")));
+  EXPECT_EQ(bmp[28], 4);  // six colours: 4 bits per pixel
+  // The PNGs differ only in the time of writing.
+  auto chunks = pngtest::ListChunks(ReadFileBytes(folder.Path("tool.png")));
+  auto expected = pngtest::ListChunks(ReadFileBytes(folder.Path("editor.png")));
+  ASSERT_EQ(pngtest::ChunkTypes(chunks), pngtest::ChunkTypes(expected));
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    if (chunks[i].Type == "tIME") continue;
+    EXPECT_EQ(chunks[i].Data, expected[i].Data) << chunks[i].Type;
+  }
+}
+
+TEST(ToolConvert, FailuresPrintTheEditorsMessageAndExit1) {
+  TempFolder folder;
+  const std::string png = folder.Path("in.png"), empty = folder.Path("empty.bmp");
+  const std::string header = folder.Path("header.png"), missing = folder.Path("missing.png");
+  RgbInput(4, 4, 2, false).Write(png);
+  WriteFileBytes(empty, {});
+  WriteFileBytes(header, {137, 80, 78, 71, 13, 10, 26, 10});  // a signature and nothing else
+  const std::string gif = folder.Path("out.gif"), out = folder.Path("out.png");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"convert", png, gif}, "Cannot save image \"" + gif + "\": only .png and .bmp files are supported.\n"},
+      // The error box appends a full stop to a message that does not end in one.
+      {{"convert", missing, out}, "Cannot open file \"" + missing + "\". No such file or directory.\n"},
+      {{"convert", empty, out}, "Bitmap image is not valid.\n"},
+      {{"decode", header, folder.Path("out.pam")},
+       "Cannot load image \"" + header + "\": the PNG file holds no image data.\n"},
+      {{"info", folder.Path("in.tga")},
+       "Cannot load image \"" + folder.Path("in.tga") + "\": only .png and .bmp files are supported.\n"},
+      {{"colors", empty}, "Bitmap image is not valid.\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    const ToolRun run = RunTool(folder, args);
+    EXPECT_EQ(run.Status, 1) << args[1];
+    EXPECT_EQ(run.Err, message);
+    EXPECT_EQ(run.Out, "");
+  }
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"empty.bmp", "header.png", "in.png"}));
+}
+
+TEST(ToolDecode, RgbaPngBecomesAnRgbAlphaPam) {
+  TempFolder folder;
+  const PngInput input = RgbInput(5, 4, 7, true);
+  input.Write(folder.Path("alpha.png"));
+  ASSERT_EQ(RunTool(folder, {"decode", folder.Path("alpha.png"), folder.Path("alpha.pam")}).Status, 0);
+  std::string expected = PamHeader(5, 4, true);
+  for (const auto& row : input.Rows) expected.append(row.begin(), row.end());
+  EXPECT_EQ(ReadText(folder.Path("alpha.pam")), expected);
+}
+
+TEST(ToolDecode, PalettePngAndBmpExpandToRgb) {
+  TempFolder folder;
+  PaletteInput().Write(folder.Path("palette.png"));
+  std::string expected = PamHeader(7, 5, false);
+  for (uint32_t i = 0; i < 35; ++i) {
+    const png_color c = ThreeColors[i % 3];
+    expected += {static_cast<char>(c.red), static_cast<char>(c.green), static_cast<char>(c.blue)};
+  }
+  ASSERT_EQ(RunTool(folder, {"decode", folder.Path("palette.png"), folder.Path("png.pam")}).Status, 0);
+  EXPECT_EQ(ReadText(folder.Path("png.pam")), expected);
+  // The same picture through the editor's BMP writer (4 bits, the same three colours).
+  ASSERT_EQ(RunTool(folder, {"convert", folder.Path("palette.png"), folder.Path("palette.bmp")}).Status, 0);
+  ASSERT_EQ(RunTool(folder, {"decode", folder.Path("palette.bmp"), folder.Path("bmp.pam")}).Status, 0);
+  EXPECT_EQ(ReadText(folder.Path("bmp.pam")), expected);
+}
+
+TEST(ToolInfo, PngReportsTheDecodersResults) {
+  TempFolder folder;
+  pngdec::Bytes raw, palette, phys;
+  for (const auto& row : PaletteRows()) {
+    raw.push_back(0);  // filter type None
+    raw.insert(raw.end(), row.begin(), row.end());
+  }
+  for (const png_color& c : ThreeColors) palette.insert(palette.end(), {c.red, c.green, c.blue});
+  pngdec::PutBE32(phys, 2835);
+  pngdec::PutBE32(phys, 2835);
+  phys.push_back(1);
+  pngdec::PngBuilder file;
+  file.Ihdr(7, 5, 4, 3)
+      .Chunk("gAMA", {0, 0, 0xC3, 0x50})  // 50000
+      .Chunk("PLTE", palette)
+      .Chunk("tRNS", {255, 255, 0})
+      .Chunk("bKGD", {1})
+      .Chunk("pHYs", phys)
+      .Text("Comment", "caf\xe9 \"tiles\"")
+      .Chunk("IDAT", pngdec::Compress(raw))
+      .End();
+  WriteFileBytes(folder.Path("meta.png"), file.bytes());
+  const ToolRun run = RunTool(folder, {"info", folder.Path("meta.png")});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(
+      run.Out,
+      "{\"format\":\"png\",\"width\":7,\"height\":5,\"bitsPerPixel\":4,\"paletteSize\":3,\"png\":{"
+      "\"colorType\":3,\"bitDepth\":4,\"interlace\":0,\"alpha\":false,\"transparentColor\":{\"paletteIndex\":"
+      "2},"
+      "\"backgroundColor\":{\"paletteIndex\":1},\"comment\":\"caf\\u00e9 \\\"tiles\\\"\\u000d\\u000a\","
+      "\"gamma\":0.50000,\"physicalSize\":{\"unit\":1,\"x\":2835,\"y\":2835},\"significantBits\":null}}\n");
+  EXPECT_EQ(run.Err, "");
+}
+
+TEST(ToolInfo, RgbaPngAndBmp) {
+  TempFolder folder;
+  PngInput alpha = RgbInput(6, 3, 5, true);
+  alpha.Spec.Interlace = PNG_INTERLACE_ADAM7;
+  alpha.Write(folder.Path("alpha.png"));
+  EXPECT_EQ(RunTool(folder, {"info", folder.Path("alpha.png")}).Out,
+            "{\"format\":\"png\",\"width\":6,\"height\":3,\"bitsPerPixel\":24,\"paletteSize\":0,\"png\":{"
+            "\"colorType\":6,\"bitDepth\":8,\"interlace\":1,\"alpha\":true,\"transparentColor\":null,"
+            "\"backgroundColor\":null,\"comment\":\"\",\"gamma\":null,\"physicalSize\":null,"
+            "\"significantBits\":null}}\n");
+  ASSERT_EQ(RunTool(folder, {"convert", folder.Path("alpha.png"), folder.Path("five.bmp")}).Status, 0);
+  EXPECT_EQ(RunTool(folder, {"info", folder.Path("five.bmp")}).Out,
+            "{\"format\":\"bmp\",\"width\":6,\"height\":3,\"bitsPerPixel\":4,\"paletteSize\":5}\n");
+}
+
+TEST(ToolColors, PrintsTheCountTheSaveUses) {
+  TempFolder folder;
+  RgbInput(10, 4, 17, false).Write(folder.Path("seventeen.png"));
+  PaletteInput().Write(folder.Path("palette.png"));
+  const ToolRun seventeen = RunTool(folder, {"colors", folder.Path("seventeen.png")});
+  EXPECT_EQ(seventeen.Status, 0);
+  EXPECT_EQ(seventeen.Out, "17\n");
+  EXPECT_EQ(RunTool(folder, {"colors", folder.Path("palette.png")}).Out, "3\n");
+}
+
+}  // namespace
