@@ -63,8 +63,8 @@ class TDibMemory {
 
   uint8_t* Bits() const { return FBits; }
   int64_t Size() const { return FSize; }
-  // The shared mapping (UseFMO memory), or nullptr for heap memory.
-  void* MapHandle() const { return FMapped ? FBits : nullptr; }
+  // The mapping of UseFMO memory, or nullptr for other memory.
+  void* MapHandle() const { return FShared ? FBits : nullptr; }
 
  private:
   friend TDibMemory GetMemory(int64_t Size, bool UseFMO);
@@ -73,7 +73,8 @@ class TDibMemory {
   uint8_t* FBits = nullptr;
   int64_t FSize = 0;
   int64_t FMappedSize = 0;
-  bool FMapped = false;
+  bool FMapped = false;  // a mapping of its own rather than a heap block
+  bool FShared = false;  // obtained with UseFMO
 };
 
 // Zero-filled pixel memory of Size bytes (0 .. MaxPixelBytes): heap memory, or with UseFMO an anonymous
