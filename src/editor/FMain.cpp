@@ -52,19 +52,6 @@ std::string LocalPath(const QString& FileName) {
   return FileName.toStdString();
 }
 
-// TEMPORARY until the document's file operations land: call them when the document has them.
-#define TILORA_DOCUMENT_FILE_OPERATION(Name)                        \
-  template <class TDocument>                                        \
-  void Name##Of(TDocument& Document, const std::string& FileName) { \
-    if constexpr (requires { Document.Name(FileName); })            \
-      Document.Name(FileName);                                      \
-    else                                                            \
-      throw Exception(#Name " is not available yet");               \
-  }
-TILORA_DOCUMENT_FILE_OPERATION(LoadMaterial)
-TILORA_DOCUMENT_FILE_OPERATION(LoadEditImage)
-TILORA_DOCUMENT_FILE_OPERATION(SaveEditImage)
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -270,7 +257,7 @@ void TOrvMain::Button2Click() {
   if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
   FEditView.Valid = false;
   Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
-  LoadEditImageOf(*Document, LocalPath(files.front()));
+  Document->LoadEditImage(LocalPath(files.front()));
   RedrawMaterial();
   RedrawEdit();
 }
@@ -279,7 +266,7 @@ void TOrvMain::Button3Click() {
   if (Image2->Picture().Height() == 0) return;
   QStringList files;
   if (!FDialogs.ExecutePictureDialog(SavePictureDialog1, files)) return;
-  SaveEditImageOf(*Document, LocalPath(files.front()));
+  Document->SaveEditImage(LocalPath(files.front()));
 }
 
 void TOrvMain::Button4Click() {
@@ -322,7 +309,7 @@ void TOrvMain::ComboBox1Change() {
   const std::string& path = (*MaterialFiles)[chosen];
   if (FileExists(path)) {
     FMaterialView.Valid = false;
-    LoadMaterialOf(*Document, path);
+    Document->LoadMaterial(path);
   }
   RedrawMaterial();
 }

@@ -1,0 +1,256 @@
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "GuiTest.h"
+#include "GuiTestWindow.h"
+#include "PngGraphic.h"
+#include "QtBitmap.h"
+#include "QtDialogs.h"
+#include "QtImageView.h"
+#include "QtSettings.h"
+
+namespace {
+
+TColor ColorOf(QRgb Pixel) {
+  return RGB(qRed(Pixel), qGreen(Pixel), qBlue(Pixel));
+}
+
+// Whether the image shows the bitmap's colours over R.
+bool ShowsBitmap(const QImage& Image, const TBitmap& Bitmap, const QRect& R) {
+  if (Image.size() != R.size()) return false;
+  for (int y = 0; y < R.height(); ++y)
+    for (int x = 0; x < R.width(); ++x)
+      if (ColorOf(Image.pixel(x, y)) != Bitmap.GetPixel(R.left() + x, R.top() + y)) return false;
+  return true;
+}
+
+struct TMouseLog {
+  int Calls = 0;
+  TMouseButton Button = mbLeft;
+  TShiftState Shift = 0;
+  int X = 0, Y = 0;
+  TMouseEvent Handler() {
+    return [this](QObject*, TMouseButton B, TShiftState S, int PX, int PY) {
+      ++Calls;
+      Button = B;
+      Shift = S;
+      X = PX;
+      Y = PY;
+    };
+  }
+};
+
+}  // namespace
+
+class BridgeTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void BitmapToQImageEveryFormat_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("wrapped");
+    QTest::newRow("device") << int(pfDevice) << true;
+    QTest::newRow("32") << int(pf32bit) << true;
+    QTest::newRow("24") << int(pf24bit) << true;
+    QTest::newRow("16") << int(pf16bit) << true;
+    QTest::newRow("15") << int(pf15bit) << true;
+    QTest::newRow("8") << int(pf8bit) << true;
+    QTest::newRow("4") << int(pf4bit) << false;
+    QTest::newRow("1") << int(pf1bit) << true;
+  }
+  void BitmapToQImageEveryFormat() {
+    QFETCH(int, format);
+    QFETCH(bool, wrapped);
+    const auto bitmap = MakeBitmap(37, 11, [](int x, int y) {
+      return RGB(static_cast<uint8_t>(x * 31), static_cast<uint8_t>(y * 23),
+                 static_cast<uint8_t>((x + y) * 8));
+    });
+    bitmap->SetPixelFormat(static_cast<TPixelFormat>(format));
+    const QImage whole = BitmapToQImage(*bitmap);
+    QVERIFY(ShowsBitmap(whole, *bitmap, QRect(0, 0, 37, 11)));
+    QCOMPARE(whole.constBits() == bitmap->ScanLine(0), wrapped);
+    for (const QRect& part : {QRect(3, 2, 9, 5), QRect(8, 0, 29, 11), QRect(30, 9, 20, 20)}) {
+      const QRect clipped = part & QRect(0, 0, 37, 11);
+      QVERIFY(ShowsBitmap(BitmapToQImage(*bitmap, part), *bitmap, clipped));
+    }
+    QVERIFY(BitmapToQImage(*bitmap, QRect(40, 0, 5, 5)).isNull());
+    QVERIFY(BitmapToQImage(TBitmap()).isNull());
+  }
+
+  void ErrorBoxText_data() {
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << "Bitmap image is not valid"
+                            << "Bitmap image is not valid.";
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
+    QTest::newRow("below the full stop") << "a-"
+                                         << "a-";
+    QTest::newRow("closing parenthesis") << "(x)"
+                                         << "(x)";
+    QTest::newRow("slash") << "a/"
+                           << "a/.";
+    QTest::newRow("japanese") << QString::fromUtf8("画像") << QString::fromUtf8("画像.");
+    QTest::newRow("empty") << ""
+                           << "";
+  }
+  void ErrorBoxText() {
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(::ErrorBoxText(message.toStdString()), shown);
+  }
+
+  void GuardShowsTheErrorAndGoesOn() {
+    TScriptedDialogs dialogs;
+    int steps = 0;
+    RunGuarded(dialogs, [&] {
+      ++steps;
+      throw EInvalidGraphic("Invalid image size");
+    });
+    RunGuarded(dialogs, [&] { ++steps; });
+    RunGuarded(dialogs, [] { throw 42; });
+    QCOMPARE(steps, 2);
+    QCOMPARE(dialogs.Errors, (std::vector<QString>{"Invalid image size.", "Unknown error."}));
+  }
+
+  void MessageBoxes() {
+    const auto warning =
+        CreateWarningBox(QString::fromUtf8("このグラフィックを破棄していいですか？"), nullptr);
+    QCOMPARE(warning->windowTitle(), QString::fromUtf8("警告"));
+    QCOMPARE(warning->text(), QString::fromUtf8("このグラフィックを破棄していいですか？"));
+    QCOMPARE(warning->icon(), QMessageBox::Warning);
+    const QList<QAbstractButton*> buttons = warning->buttons();
+    QCOMPARE(buttons.size(), 2);
+    QCOMPARE(warning->defaultButton()->text(), QString::fromUtf8("はい(&Y)"));
+    QCOMPARE(warning->escapeButton()->text(), QString::fromUtf8("いいえ(&N)"));
+    QCOMPARE(warning->buttonRole(warning->defaultButton()), QMessageBox::YesRole);
+
+    const auto error = CreateErrorBox("Stream read error.", nullptr);
+    QCOMPARE(error->windowTitle(), QString("Tilora"));
+    QCOMPARE(error->text(), QString("Stream read error."));
+    QCOMPARE(error->icon(), QMessageBox::Critical);
+  }
+
+  void PictureDialogs() {
+    const TPictureDialog spec{
+        TPictureDialog::Save, QString::fromUtf8("画像を保存する"),
+        QString::fromUtf8("すべてのファイル (*.bmp;*.png)|*.bmp;*.png|ビットマップ (*.bmp)|*.bmp|"
+                          "PNG イメージファイル (*.png)|*.png"),
+        "bmp"};
+    const auto dialog = CreatePictureDialog(spec, nullptr);
+    QCOMPARE(dialog->windowTitle(), QString::fromUtf8("画像を保存する"));
+    QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    QVERIFY(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+    QCOMPARE(dialog->defaultSuffix(), QString("bmp"));
+    auto* combo = dialog->findChild<QComboBox*>("fileTypeCombo");
+    QVERIFY(combo);
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->itemText(0), QString::fromUtf8("すべてのファイル (*.bmp;*.png)"));
+    QCOMPARE(combo->itemText(1), QString::fromUtf8("ビットマップ (*.bmp)"));
+    QCOMPARE(combo->itemText(2), QString::fromUtf8("PNG イメージファイル (*.png)"));
+    QCOMPARE(combo->currentIndex(), 0);
+    // The files listed are those the chosen entry's patterns match.
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    QVERIFY(model);
+    QCOMPARE(model->nameFilters(), (QStringList{"*.bmp", "*.png"}));
+    combo->setCurrentIndex(2);
+    emit combo->activated(2);
+    QCOMPARE(model->nameFilters(), QStringList{"*.png"});
+    QVERIFY(dialog->findChild<QWidget*>("PicturePreview"));
+
+    const auto open = CreatePictureDialog({TPictureDialog::Open, "t", "a (*.x)|*.x", "bmp"}, nullptr);
+    QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
+    QCOMPARE(open->fileMode(), QFileDialog::ExistingFile);
+  }
+
+  void PreviewDecodesThroughTheRegistry() {
+    RegisterBitmapFileFormat();
+    PngGraphicInitialize();
+    QTemporaryDir dir;
+    const std::string bmp = WriteBmp((dir.path() + "/wide.bmp").toStdString(), 320, 100, Pattern);
+    QSize size;
+    const QImage preview = PicturePreview(QString::fromStdString(bmp), QSize(160, 160), &size);
+    QCOMPARE(size, QSize(320, 100));
+    QCOMPARE(preview.size(), QSize(160, 50));
+    // Each preview pixel is one of the two by two picture pixels it stands for.
+    const TColor shown = ColorOf(preview.pixel(10, 10));
+    QVERIFY(shown == Pattern(20, 20) || shown == Pattern(21, 20) || shown == Pattern(20, 21) ||
+            shown == Pattern(21, 21));
+
+    // A PNG written by Qt's own writer.
+    QImage png(40, 30, QImage::Format_RGB32);
+    png.fill(qRgb(10, 200, 30));
+    const QString pngPath = dir.path() + "/small.PNG";
+    QVERIFY(png.save(pngPath, "PNG"));
+    const QImage pngPreview = PicturePreview(pngPath, QSize(160, 160), &size);
+    QCOMPARE(size, QSize(40, 30));
+    QCOMPARE(pngPreview.size(), QSize(40, 30));
+    QCOMPARE(ColorOf(pngPreview.pixel(5, 5)), RGB(10, 200, 30));
+
+    // Not a picture, an unknown extension, no file: no preview.
+    WriteFile((dir.path() + "/bad.png").toStdString(), "not a png");
+    QVERIFY(PicturePreview(dir.path() + "/bad.png", QSize(160, 160)).isNull());
+    QVERIFY(PicturePreview(dir.path() + "/x.gif", QSize(160, 160)).isNull());
+    QVERIFY(PicturePreview(dir.path() + "/none.bmp", QSize(160, 160)).isNull());
+    PngGraphicFinalize();
+    UnregisterBitmapFileFormat();
+  }
+
+  void SettingsLocation() {
+    const TSettingsFile beside = SettingsFileFor("/opt/tilora/", true, "/home/u/.config/Tilora");
+    QCOMPARE(beside.ReadPaths,
+             (std::vector<std::string>{"/opt/tilora/Tilora.ini", "/home/u/.config/Tilora/Tilora.ini"}));
+    QCOMPARE(beside.WritePath, std::string("/opt/tilora/Tilora.ini"));
+    const TSettingsFile config = SettingsFileFor("/opt/tilora/", false, "/home/u/.config/Tilora");
+    QCOMPARE(config.ReadPaths, beside.ReadPaths);
+    QCOMPARE(config.WritePath, std::string("/home/u/.config/Tilora/Tilora.ini"));
+  }
+
+  void ImageViewMouse() {
+    QWidget window;
+    auto* view = new TImageView(&window);
+    view->Picture().SetSize(64, 48);
+    view->PictureChanged();
+    QCOMPARE(view->size(), QSize(64, 48));
+    window.resize(200, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TMouseLog down, up;
+    view->OnMouseDown = down.Handler();
+    view->OnMouseUp = up.Handler();
+
+    QTest::mousePress(view, Qt::RightButton, Qt::ShiftModifier, QPoint(10, 12));
+    QCOMPARE(down.Calls, 1);
+    QCOMPARE(down.Button, mbRight);
+    QCOMPARE(down.Shift, TShiftState(ssRight | ssShift));
+    QCOMPARE(down.X, 10);
+    QCOMPARE(down.Y, 12);
+    // A button other than the left one is released away from the view: not reported.
+    QTest::mouseRelease(view, Qt::RightButton, {}, QPoint(100, 12));
+    QCOMPARE(up.Calls, 0);
+    QTest::mousePress(view, Qt::MiddleButton, {}, QPoint(1, 1));
+    QTest::mouseRelease(view, Qt::MiddleButton, {}, QPoint(2, 3));
+    QCOMPARE(up.Calls, 1);
+    QCOMPARE(up.Button, mbMiddle);
+    QCOMPARE(up.Shift, TShiftState(0));
+    // The left button keeps the mouse: its release is reported anywhere, negative positions included.
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(down.Shift, TShiftState(ssLeft));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(-40, -3));
+    QCOMPARE(up.Calls, 2);
+    QCOMPARE(up.X, -40);
+    QCOMPARE(up.Y, -3);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(7, 7));
+    QVERIFY(down.Shift & ssDouble);
+  }
+};
+
+TILORA_GUI_TEST(BridgeTest, "Bridge");
+
+#include "GuiBridge_test.moc"

@@ -1,0 +1,143 @@
+// The main window under test: the dialogs scripted through the seam, the settings file and the picture files
+// in a temporary folder.
+#pragma once
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <array>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FMain.h"
+#include "FSize.h"
+
+// Answers the window's dialogs from queues and records every call. A call with nothing queued fails the test
+// and is answered as cancelled.
+class TScriptedDialogs : public TDialogs {
+ public:
+  // The size dialog: the values typed (chip width, chip height, columns, rows) and OK, or Cancel (nullopt).
+  std::deque<std::optional<std::array<int64_t, 4>>> SizeAnswers;
+  // A file dialog: the chosen file, or Cancel (nullopt).
+  std::deque<std::optional<std::string>> FileAnswers;
+  std::deque<bool> WarningAnswers;
+
+  std::vector<bool> SizeCalls;  // WithImageSize of each call
+  std::vector<TPictureDialog> FileCalls;
+  std::vector<QString> Warnings;
+  std::vector<QString> Errors;
+
+  bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) override {
+    SizeCalls.push_back(WithImageSize);
+    Form.PrepareShow(WithImageSize);
+    if (SizeAnswers.empty()) return Unexpected("size dialog");
+    const auto answer = SizeAnswers.front();
+    SizeAnswers.pop_front();
+    if (!answer) return false;
+    TWinSpinEdit* fields[] = {Form.WinSpinEdit1, Form.WinSpinEdit2, Form.WinSpinEdit3, Form.WinSpinEdit4};
+    for (size_t i = 0; i < 4; ++i) fields[i]->SetValue((*answer)[i]);
+    return true;
+  }
+  bool ExecutePictureDialog(const TPictureDialog& Dialog, QStringList& Files) override {
+    FileCalls.push_back(Dialog);
+    if (FileAnswers.empty()) return Unexpected("file dialog");
+    const auto answer = FileAnswers.front();
+    FileAnswers.pop_front();
+    if (!answer) return false;
+    Files = QStringList{QString::fromStdString(*answer)};
+    return true;
+  }
+  bool WarningYesNo(const QString& Text) override {
+    Warnings.push_back(Text);
+    if (WarningAnswers.empty()) return Unexpected("warning box");
+    const bool yes = WarningAnswers.front();
+    WarningAnswers.pop_front();
+    return yes;
+  }
+  void ShowError(const QString& Message) override { Errors.push_back(Message); }
+
+ private:
+  static bool Unexpected(const char* What) {
+    QTest::qFail((std::string("unexpected ") + What).c_str(), __FILE__, __LINE__);
+    return false;
+  }
+};
+
+struct TWindowFixture {
+  QTemporaryDir Dir;
+  TScriptedDialogs Dialogs;
+  TSizeForm SizeForm;
+  std::unique_ptr<TOrvMain> Window;
+
+  std::string Path(const std::string& Name) const { return (Dir.path() + "/").toStdString() + Name; }
+  TSettingsFile Settings() const {
+    return {{Path("Tilora.ini"), Path("config/Tilora.ini")}, Path("Tilora.ini")};
+  }
+  // Creates and shows the window (FormCreate reads the settings file).
+  TOrvMain& Open() {
+    Window = std::make_unique<TOrvMain>(Dialogs, Settings());
+    Window->SizeForm = &SizeForm;
+    Window->show();
+    (void)QTest::qWaitForWindowExposed(Window.get());
+    return *Window;
+  }
+};
+
+// A display-format bitmap whose pixels follow Color(x, y) (0x00BBGGRR).
+template <class F>
+std::unique_ptr<TBitmap> MakeBitmap(int Width, int Height, F Color) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetSize(Width, Height);
+  for (int y = 0; y < Height; ++y) {
+    uint8_t* row = bitmap->ScanLine(y);
+    for (int x = 0; x < Width; ++x) {
+      const TColor c = Color(x, y);
+      row[4 * x] = GetBValue(c);
+      row[4 * x + 1] = GetGValue(c);
+      row[4 * x + 2] = GetRValue(c);
+      row[4 * x + 3] = 0;
+    }
+  }
+  return bitmap;
+}
+
+// A BMP file written by the platform bitmap; returns its path.
+template <class F>
+std::string WriteBmp(const std::string& Path, int Width, int Height, F Color) {
+  MakeBitmap(Width, Height, Color)->SaveToFile(Path);
+  return Path;
+}
+
+// A colourful pattern that tells every pixel of a chip from its neighbours'.
+inline TColor Pattern(int X, int Y) {
+  return RGB(static_cast<uint8_t>(X * 7 + 1), static_cast<uint8_t>(Y * 5 + 2),
+             static_cast<uint8_t>((X ^ Y) * 3));
+}
+
+// Same size and colour at every pixel.
+inline bool SameColors(const TBitmap& A, const TBitmap& B) {
+  if (A.Width() != B.Width() || A.Height() != B.Height()) return false;
+  for (int y = 0; y < A.Height(); ++y)
+    for (int x = 0; x < A.Width(); ++x)
+      if (A.GetPixel(x, y) != B.GetPixel(x, y)) return false;
+  return true;
+}
+
+// Same size, format and pixel bytes (padding excluded).
+inline bool SamePixels(const TBitmap& A, const TBitmap& B) {
+  if (A.Width() != B.Width() || A.Height() != B.Height() || A.PixelFormat() != B.PixelFormat()) return false;
+  const int64_t bytes = (int64_t{A.Width()} * A.BitCount() + 7) / 8;
+  for (int y = 0; y < A.Height(); ++y)
+    if (std::memcmp(A.ScanLine(y), B.ScanLine(y), static_cast<size_t>(bytes)) != 0) return false;
+  return true;
+}
+
+inline void WriteFile(const std::string& Path, const QByteArray& Bytes) {
+  QFile file(QString::fromStdString(Path));
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(Bytes);
+}
