@@ -134,10 +134,12 @@ void TOrvMain::BuildControls() {
   ScrollBox2 = new QScrollArea;
   ScrollBox2->setWidget(Image2);
   ScrollBox2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ScrollBox2->setFocusPolicy(Qt::NoFocus);
   Image1 = new TImageView;
   ScrollBox1 = new QScrollArea;
   ScrollBox1->setWidget(Image1);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ScrollBox1->setFocusPolicy(Qt::NoFocus);
   Splitter1 = new QSplitter(Qt::Horizontal);
   Splitter1->addWidget(ScrollBox2);
   Splitter1->addWidget(ScrollBox1);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -16,8 +17,9 @@ TWinSpinEdit* NewField(QWidget* Owner, int64_t Start) {
   field->MaxValue = 65536;
   field->MinValue = 1;
   field->SetValue(Start);
-  field->setMinimumWidth(73);
-  field->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  // Room for six digits beside the buttons, and at least the designed width.
+  field->setFixedWidth(std::max(
+      73, field->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + field->UpDown()->width() + 12));
   return field;
 }
 
