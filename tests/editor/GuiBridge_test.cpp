@@ -1,8 +1,11 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -198,6 +201,29 @@ class BridgeTest : public QObject {
     QVERIFY(PicturePreview(dir.path() + "/bad.png", QSize(160, 160)).isNull());
     QVERIFY(PicturePreview(dir.path() + "/x.gif", QSize(160, 160)).isNull());
     QVERIFY(PicturePreview(dir.path() + "/none.bmp", QSize(160, 160)).isNull());
+
+    // The dialog's preview pane follows the highlighted file.
+    const auto dialog = CreatePictureDialog({TPictureDialog::Open, "t", "b (*.bmp)|*.bmp", "bmp"}, nullptr);
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+    dialog->setDirectory(dir.path());
+    dialog->show();
+    QVERIFY(loaded.wait(5000) || model->rowCount(model->index(dir.path())) > 0);
+    auto* list = dialog->findChild<QListView*>("listView");
+    QVERIFY(list);
+    auto* proxy = list->model();
+    QModelIndex wide;
+    for (int row = 0; row < proxy->rowCount(list->rootIndex()); ++row)
+      if (proxy->index(row, 0, list->rootIndex()).data().toString() == "wide.bmp")
+        wide = proxy->index(row, 0, list->rootIndex());
+    QVERIFY(wide.isValid());
+    list->setCurrentIndex(wide);
+    auto* picture = dialog->findChild<QLabel*>("PreviewPicture");
+    auto* caption = dialog->findChild<QLabel*>("PreviewCaption");
+    QVERIFY(picture && caption);
+    QCOMPARE(picture->pixmap().size(), QSize(160, 50));
+    QCOMPARE(caption->text(), QString("(320 x 100)"));
+    dialog->hide();
     PngGraphicFinalize();
     UnregisterBitmapFileFormat();
   }
