@@ -23,7 +23,8 @@ class TempFolder {
  public:
   TempFolder() {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("tilora-files-") + (info ? info->name() : "test");
+    std::string name = std::string("tilora-files-") +
+                       (info ? std::string(info->test_suite_name()) + "-" + info->name() : "test");
     for (char& c : name)
       if (c == '/') c = '_';
     FPath = fs::path(testing::TempDir()) / name;
