@@ -68,6 +68,7 @@ void TCodecReadStream::Open(TStream* NewSource, int64_t Size) {
   MacBinaryFound = false;
   Buffered = 0;
   Cursor = nullptr;
+  InPlace = false;
   if (Limit <= 0) {
     Limit = 0;
     PastEnd = true;
@@ -75,6 +76,7 @@ void TCodecReadStream::Open(TStream* NewSource, int64_t Size) {
   }
   if (auto* memory = dynamic_cast<TMemoryStream*>(Source)) {
     // The window lies wholly inside the memory block: read it in place.
+    InPlace = true;
     Buffer.reset();
     Cursor = memory->Memory() + StartPosition;
     Buffered = Limit;
@@ -91,6 +93,7 @@ void TCodecReadStream::Open(TStream* NewSource, int64_t Size) {
 
 void TCodecReadStream::Close() {
   Buffer.reset();
+  InPlace = false;
   Cursor = nullptr;
   Buffered = 0;
   if (Source != nullptr) Source->Seek(StartPosition + Consumed, soBeginning);
@@ -147,6 +150,13 @@ void TCodecReadStream::ReadBytes(void* Dest, int32_t Count) {
   Refill(0);
   std::memcpy(out, Cursor, static_cast<size_t>(wanted));
   Advance(wanted);
+}
+
+const uint8_t* TCodecReadStream::ReadInPlace(int32_t Count) {
+  if (!InPlace || PastEnd || Stopped || Count <= 0 || Count > Limit - Consumed) return nullptr;
+  const uint8_t* data = Cursor;
+  Advance(Count);
+  return data;
 }
 
 uint8_t TCodecReadStream::ReadByte() {

@@ -59,6 +59,9 @@ class TCodecReadStream : public TObject {
   void Skip(int32_t Count);
   // Bytes of the window not yet consumed.
   int64_t Remaining() const { return Limit - Consumed; }
+  // While a memory stream is read in place: consumes Count bytes and returns their address, with no copy.
+  // Otherwise, or when ReadBytes would refuse the request, nullptr and nothing happens.
+  const uint8_t* ReadInPlace(int32_t Count);
 
   void BeginProgress();
   void BeginProgressRange(int32_t Mode, int64_t Total, int32_t Percent);
@@ -85,6 +88,7 @@ class TCodecReadStream : public TObject {
   void Refill(int32_t Keep);
   void Advance(int64_t Count);
   std::unique_ptr<uint8_t[]> Buffer;  // nil while a memory stream is read in place
+  bool InPlace = false;
 };
 
 // Reader of one graphic: the target bitmap, the image header fields and the entry point ReadGraphic; a

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // zlib's allocation hooks: the program's heap.
 static voidpf ZAlloc(voidpf, uInt Items, uInt Size) {
   if (Size != 0 && Items > SIZE_MAX / Size) return Z_NULL;
@@ -83,70 +87,138 @@ int32_t InflateInto(ZRowContext& Context, uint8_t* Dest, int32_t Count) {
 // length and the distance to the left neighbour.
 namespace {
 
+// Bytewise sum and floor average of four bytes held in one word, without carries between the bytes.
+inline uint32_t AddBytes(uint32_t x, uint32_t y) {
+  return ((x & 0x7F7F7F7Fu) + (y & 0x7F7F7F7Fu)) ^ ((x ^ y) & 0x80808080u);
+}
+inline uint32_t AverageBytes(uint32_t x, uint32_t y) {
+  return (x & y) + (((x ^ y) & 0xFEFEFEFEu) >> 1);
+}
+
+// A pixel of Bpp bytes (1 to 8) as a little-endian number, read and written byte by byte where it has no
+// machine width, so that it stays in registers.
+template <int Bpp>
+inline uint64_t LoadPixel(const uint8_t* p) {
+  if constexpr (Bpp == 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  } else if constexpr (Bpp == 8) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+  } else {
+    uint64_t v = 0;
+    for (int k = 0; k < Bpp; ++k) v |= uint64_t{p[k]} << (8 * k);
+    return v;
+  }
+}
+template <int Bpp>
+inline void StorePixel(uint8_t* p, uint64_t v) {
+  if constexpr (Bpp == 4) {
+    const auto w = static_cast<uint32_t>(v);
+    std::memcpy(p, &w, 4);
+  } else if constexpr (Bpp == 8) {
+    std::memcpy(p, &v, 8);
+  } else {
+    for (int k = 0; k < Bpp; ++k) p[k] = static_cast<uint8_t>(v >> (8 * k));
+  }
+}
+
+// Sub and Average for pixels of 3 or 4 bytes: one pixel a step, its bytes side by side in a word.
+template <int Bpp>
+void UnfilterSubWords(uint8_t* row, int32_t length) {
+  uint32_t left = 0;
+  for (int32_t i = 0; i + Bpp <= length; i += Bpp) {
+    left = AddBytes(static_cast<uint32_t>(LoadPixel<Bpp>(row + i)), left);
+    StorePixel<Bpp>(row + i, left);
+  }
+}
+
+template <int Bpp>
+void UnfilterAverageWords(uint8_t* row, const uint8_t* prior, int32_t length) {
+  uint32_t left = 0;
+  for (int32_t i = 0; i + Bpp <= length; i += Bpp) {
+    left = AddBytes(static_cast<uint32_t>(LoadPixel<Bpp>(row + i)),
+                    AverageBytes(static_cast<uint32_t>(LoadPixel<Bpp>(prior + i)), left));
+    StorePixel<Bpp>(row + i, left);
+  }
+}
+
 void UnfilterSub(uint8_t* row, int32_t length, int32_t bpp) {
+  if (bpp == 3) return UnfilterSubWords<3>(row, length);
+  if (bpp == 4) return UnfilterSubWords<4>(row, length);
   for (int32_t i = bpp; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
 }
 
 void UnfilterUp(uint8_t* row, const uint8_t* prior, int32_t length) {
-  for (int32_t i = 0; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
+  int32_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= length; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prior + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_add_epi8(x, b));
+  }
+#endif
+  for (; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
 }
 
 void UnfilterAverage(uint8_t* row, const uint8_t* prior, int32_t length, int32_t bpp) {
+  if (bpp == 3) return UnfilterAverageWords<3>(row, prior, length);
+  if (bpp == 4) return UnfilterAverageWords<4>(row, prior, length);
   const int32_t head = std::min(bpp, length);
   for (int32_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + (prior[i] >> 1));
   for (int32_t i = bpp; i < length; ++i)
     row[i] = static_cast<uint8_t>(row[i] + ((prior[i] + row[i - bpp]) >> 1));
 }
 
-// Paeth with the pixel's channels handled side by side; Bpp known at compile time lets the compiler keep the
-// left and upper-left pixels in registers.
+#if defined(__SSE2__)
+// Paeth on one pixel of Bpp bytes (up to 8) a step, its bytes widened to 16-bit lanes: |p - a| = |b - c|,
+// |p - b| = |a - c|, |p - c| = |a + b - 2c|, ties going to a, then b, then c.
 template <int Bpp>
-void UnfilterPaethFixed(uint8_t* row, const uint8_t* prior, int32_t length) {
-  int a[Bpp] = {}, c[Bpp] = {};
+void UnfilterPaethSse2(uint8_t* row, const uint8_t* prior, int32_t length) {
+  const __m128i zero = _mm_setzero_si128();
+  const auto load = [](const uint8_t* p) {
+    return _mm_cvtsi64_si128(static_cast<long long>(LoadPixel<Bpp>(p)));
+  };
+  const auto abs16 = [&](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(zero, v)); };
+  const auto select = [](__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+  };
+  __m128i a = zero, c = zero;
   for (int32_t i = 0; i + Bpp <= length; i += Bpp) {
-    for (int k = 0; k < Bpp; ++k) {
-      const int b = prior[i + k];
-      const int pa = std::abs(b - c[k]);             // |p - a|
-      const int pb = std::abs(a[k] - c[k]);          // |p - b|
-      const int pc = std::abs(a[k] + b - 2 * c[k]);  // |p - c|
-      int pred = c[k];
-      if (pa <= pb && pa <= pc)
-        pred = a[k];
-      else if (pb <= pc)
-        pred = b;
-      const int x = static_cast<uint8_t>(row[i + k] + pred);
-      row[i + k] = static_cast<uint8_t>(x);
-      a[k] = x;
-      c[k] = b;
-    }
+    const __m128i b = _mm_unpacklo_epi8(load(prior + i), zero);
+    const __m128i bc = _mm_sub_epi16(b, c);
+    const __m128i ac = _mm_sub_epi16(a, c);
+    const __m128i pa = abs16(bc), pb = abs16(ac), pc = abs16(_mm_add_epi16(bc, ac));
+    const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+    const __m128i nearest =
+        select(_mm_cmpeq_epi16(smallest, pa), a, select(_mm_cmpeq_epi16(smallest, pb), b, c));
+    const __m128i x = _mm_add_epi8(load(row + i), _mm_packus_epi16(nearest, nearest));
+    StorePixel<Bpp>(row + i, static_cast<uint64_t>(_mm_cvtsi128_si64(x)));
+    a = _mm_unpacklo_epi8(x, zero);
+    c = b;
   }
 }
+#endif
 
 void UnfilterPaeth(uint8_t* row, const uint8_t* prior, int32_t length, int32_t bpp) {
+#if defined(__SSE2__)
   switch (bpp) {
-    case 1:
-      UnfilterPaethFixed<1>(row, prior, length);
-      return;
-    case 2:
-      UnfilterPaethFixed<2>(row, prior, length);
-      return;
     case 3:
-      UnfilterPaethFixed<3>(row, prior, length);
-      return;
+      return UnfilterPaethSse2<3>(row, prior, length);
     case 4:
-      UnfilterPaethFixed<4>(row, prior, length);
-      return;
+      return UnfilterPaethSse2<4>(row, prior, length);
     case 6:
-      UnfilterPaethFixed<6>(row, prior, length);
-      return;
+      return UnfilterPaethSse2<6>(row, prior, length);
     case 8:
-      UnfilterPaethFixed<8>(row, prior, length);
-      return;
+      return UnfilterPaethSse2<8>(row, prior, length);
     default:
       break;
   }
+#endif
   const int32_t head = std::min(bpp, length);
-  for (int32_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + PaethPredictor(0, prior[i], 0));
+  for (int32_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
   for (int32_t i = bpp; i < length; ++i)
     row[i] = static_cast<uint8_t>(row[i] + PaethPredictor(row[i - bpp], prior[i], prior[i - bpp]));
 }

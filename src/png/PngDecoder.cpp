@@ -312,12 +312,16 @@ void TPngReadStream::ReadImageData() {
   } release{*this};
   PrepareBitmap();
 
-  // One block: CurrentRow, PreviousRow, ConvertedRow, AlphaRow.
-  const int64_t filtered = ScanlineBytes(Width, Z.BitsPerPixel) + 4;
-  const int64_t converted = int64_t{OutputRowBytes} + 4;
+  // One block: CurrentRow, PreviousRow, ConvertedRow, AlphaRow. Each starts a quarter page past a page
+  // boundary further than the one before, so that a row read while another is written never shares its
+  // address bits within a 4 KiB page (which would stall the loads behind the stores).
+  const auto slot = [](int64_t bytes) { return (bytes + 4095) / 4096 * 4096 + 1024; };
+  const int64_t filtered = slot(ScanlineBytes(Width, Z.BitsPerPixel) + 4);
+  const int64_t converted = slot(int64_t{OutputRowBytes} + 4);
   const int64_t alpha = ScanlineBytes(Width, 8);
   try {
-    RowBlock = std::make_unique<uint8_t[]>(static_cast<size_t>(2 * filtered + converted + alpha));
+    RowBlock =
+        std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(2 * filtered + converted + alpha));
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory(SOutOfMemory);
   }
@@ -420,6 +424,10 @@ void TPngReadStream::DecodePasses() {
   const int32_t h = Bitmap->Height();
   BeginProgressRange(1, LastPass == 0 ? h : Adam7TotalRows(h), 98);
   const int32_t storeUnit = BitCount == 16 ? 2 : BitCount == 24 ? 3 : 1;
+  // Without interlacing a converter that builds its own row writes it straight into the bitmap row, which is
+  // laid out as the converted row is; the row store's copy is then not needed.
+  const bool direct = LastPass == 0 && RowConverter != &TPngReadStream::ConvertPass;
+  uint8_t* const convertedRow = ConvertedRow;
   int64_t counter = 1;
   for (int pass = 0; pass <= LastPass; ++pass) {
     int32_t firstRow = 0, rowStep = 1, rows = h;
@@ -448,22 +456,26 @@ void TPngReadStream::DecodePasses() {
       const int32_t y = firstRow + r * rowStep;
       uint8_t* dest = Bitmap->ScanLine(y);
       if (ReadFilteredRow(Z) < 0) throw EPngError(SPngReadError);
-      if (!ActiveKey.empty() && OnDecodeRow) {
+      const bool hook = !ActiveKey.empty() && OnDecodeRow;
+      if (hook) {
         std::memcpy(Z.PreviousRow, Z.CurrentRow, static_cast<size_t>(Z.RowLength));
         OnDecodeRow(this, Z.CurrentRow + 1, Z.RowLength - 1, static_cast<int32_t>(counter - 1), ActiveKey);
-        (this->*RowStore)(dest, (this->*RowConverter)());
-        if (storeAlpha) (this->*AlphaStore)(ActiveAlphaBitmap->ScanLine(y), AlphaRow);
+      }
+      if (direct) {
+        ConvertedRow = dest;
+        (this->*RowConverter)();
       } else {
         (this->*RowStore)(dest, (this->*RowConverter)());
-        if (storeAlpha) (this->*AlphaStore)(ActiveAlphaBitmap->ScanLine(y), AlphaRow);
-        std::swap(Z.CurrentRow, Z.PreviousRow);
       }
+      if (storeAlpha) (this->*AlphaStore)(ActiveAlphaBitmap->ScanLine(y), AlphaRow);
+      if (!hook) std::swap(Z.CurrentRow, Z.PreviousRow);
       if (counter % 4 == 2 || h < 4) StepProgress(counter);
       ++counter;
       if (Stopped) break;
     }
     if (PastEnd || Stopped) break;
   }
+  ConvertedRow = convertedRow;
 }
 
 // The IDAT refill: the rest of the current chunk, or the next chunk, which must be IDAT.
@@ -476,11 +488,17 @@ int32_t TPngReadStream::RefillCompressed(ZRowContext& Context) {
     if (self.ChunkType != ChunkIDAT) return -1;
   }
   const int32_t n = std::min(self.ChunkLeft, Context.ZBufferSize);
-  const int64_t before = self.Consumed;
-  self.ReadBytes(Context.ZBuffer.get(), n);
-  // Only bytes actually read are offered; a refused read offers none and inflate then reports the lack.
-  Context.Stream.next_in = Context.ZBuffer.get();
-  Context.Stream.avail_in = static_cast<uInt>(self.Consumed - before);
+  if (const uint8_t* data = self.ReadInPlace(n)) {
+    // A memory stream feeds inflate from its own block.
+    Context.Stream.next_in = const_cast<Bytef*>(data);
+    Context.Stream.avail_in = static_cast<uInt>(n);
+  } else {
+    const int64_t before = self.Consumed;
+    self.ReadBytes(Context.ZBuffer.get(), n);
+    // Only bytes actually read are offered; a refused read offers none and inflate then reports the lack.
+    Context.Stream.next_in = Context.ZBuffer.get();
+    Context.Stream.avail_in = static_cast<uInt>(self.Consumed - before);
+  }
   if (n > 0) self.ChunkLeft -= n;
   return self.PastEnd ? -1 : 0;
 }

@@ -45,28 +45,36 @@ TEST(UnfilterRow, FiveFiltersOnHandComputedRows) {
   }
 }
 
-TEST(UnfilterRow, PaethMatchesThePredictorForEveryPixelWidth) {
-  for (int bpp : {1, 2, 3, 4, 5, 6, 8}) {
-    SCOPED_TRACE(bpp);
-    Bytes prior(1 + bpp * 40), row(1 + bpp * 40);
-    for (size_t i = 1; i < row.size(); ++i) {
-      prior[i] = static_cast<uint8_t>(i * 37 + 11);
-      row[i] = static_cast<uint8_t>(i * i * 13);
+// Every filter at every pixel width against a byte-by-byte reference, over rows long enough for the word and
+// vector paths and with a tail.
+TEST(UnfilterRow, EveryFilterMatchesTheReferenceForEveryPixelWidth) {
+  for (int filter = 1; filter <= 4; ++filter)
+    for (int bpp = 1; bpp <= 8; ++bpp) {
+      SCOPED_TRACE(testing::Message() << "filter " << filter << ", bpp " << bpp);
+      const int length = bpp * 41;
+      Bytes prior(1 + length), row(1 + length);
+      for (int i = 1; i <= length; ++i) {
+        prior[i] = static_cast<uint8_t>(i * 37 + 11);
+        row[i] = static_cast<uint8_t>(i * i * 13 + (i % 7) * 100);
+      }
+      row[0] = static_cast<uint8_t>(filter);
+      Bytes expected = row;
+      for (int i = 1; i <= length; ++i) {
+        const int a = i > bpp ? expected[i - bpp] : 0, b = prior[i], c = i > bpp ? prior[i - bpp] : 0;
+        const int predictor = filter == 1   ? a
+                              : filter == 2 ? b
+                              : filter == 3 ? (a + b) / 2
+                                            : PaethPredictor(a, b, c);
+        expected[i] = static_cast<uint8_t>(row[i] + predictor);
+      }
+      ZRowContext z;
+      z.CurrentRow = row.data();
+      z.PreviousRow = prior.data();
+      z.RowLength = 1 + length;
+      z.BitsPerPixel = bpp * 8;
+      ASSERT_EQ(UnfilterRow(z), 0);
+      EXPECT_EQ(row, expected);
     }
-    row[0] = 4;
-    Bytes expected = row;
-    for (size_t i = 1; i < row.size(); ++i) {
-      const int a = i > size_t(bpp) ? expected[i - bpp] : 0, c = i > size_t(bpp) ? prior[i - bpp] : 0;
-      expected[i] = static_cast<uint8_t>(row[i] + PaethPredictor(a, prior[i], c));
-    }
-    ZRowContext z;
-    z.CurrentRow = row.data();
-    z.PreviousRow = prior.data();
-    z.RowLength = static_cast<int32_t>(row.size());
-    z.BitsPerPixel = bpp * 8;
-    ASSERT_EQ(UnfilterRow(z), 0);
-    EXPECT_EQ(row, expected);
-  }
 }
 
 TEST(UnfilterRow, UnknownFilterTypeFailsAndLeavesTheRow) {
