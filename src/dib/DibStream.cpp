@@ -66,6 +66,7 @@ void ReplaceZeroResolution(BITMAPINFOHEADER& h) {
 
 // Colour table bytes (RGBQUAD entries, and bit-field masks in front of them) into the record's table.
 void StoreColorBytes(TDibRecord& record, const uint8_t* bytes, int64_t count) {
+  if (count <= 0) return;
   std::memcpy(record.Colors.data(), bytes,
               static_cast<size_t>(std::min<int64_t>(count, sizeof(record.Colors))));
 }
@@ -236,7 +237,7 @@ void TDibStorage::LoadFromStream(TStream& Stream) {
     const int64_t tableBytes = maskBytes + 4 * static_cast<int64_t>(h.biClrUsed);
     const int64_t readBytes = std::min<int64_t>(tableBytes, maskBytes + 1024);
     std::vector<uint8_t> table(static_cast<size_t>(readBytes));
-    Stream.ReadBuffer(table.data(), readBytes);
+    if (readBytes > 0) Stream.ReadBuffer(table.data(), readBytes);
     StoreColorBytes(record, table.data(), readBytes);
     record.ImageSize = bfSize - bfOffBits;
     consumed += InfoHeaderSize + readBytes;
@@ -250,7 +251,7 @@ void TDibStorage::LoadFromStream(TStream& Stream) {
       throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid BitCount");
     const int64_t tableBytes = 3 * static_cast<int64_t>(DefaultColorCount(bitCount));
     uint8_t triples[3 * 256];
-    Stream.ReadBuffer(triples, tableBytes);
+    if (tableBytes > 0) Stream.ReadBuffer(triples, tableBytes);
     record.ImageSize = bfSize - bfOffBits;
     consumed += CoreHeaderSize + tableBytes;
     if (bfOffBits < FileHeaderSize + CoreHeaderSize + tableBytes)

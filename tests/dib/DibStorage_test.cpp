@@ -553,3 +553,81 @@ TEST(DibStorage, SharedMemoryIsZeroedAndWritable) {
 }
 
 }  // namespace
+
+namespace {
+
+// Byte mutations of valid files and clipboard blocks: every outcome is a picture that converts to every
+// format or a library or stream error; never a crash or an access out of bounds (run under the sanitizers).
+TEST(DibStorage, MutatedInputNeverEscapesItsBuffers) {
+  std::vector<std::vector<uint8_t>> seeds;
+  for (TDibPixelFormat f : {dpf1Bit, dpf4BitRLE, dpf8Bit, dpf8BitRLE, dpf24Bit})
+    seeds.push_back(SavedBytes(*StorageOfFormat(f, false)));
+  seeds.push_back(TBytes()
+                      .FileHeader(14 + 40 + 12 + 8, 14 + 40 + 12)
+                      .InfoHeader(2, 1, 16, BI_BITFIELDS)
+                      .U32(0xF800)
+                      .U32(0x07E0)
+                      .U32(0x1F)
+                      .U16(1)
+                      .U16(2)
+                      .U32(0)
+                      .Data);
+  seeds.push_back(TBytes()
+                      .FileHeader(14 + 12 + 6 + 4, 14 + 12 + 6)
+                      .U32(12)
+                      .U16(3)
+                      .U16(1)
+                      .U16(1)
+                      .U16(1)
+                      .Raw({0, 0, 0, 255, 255, 255, 0xA0, 0, 0, 0})
+                      .Data);
+  uint32_t state = 2024;
+  auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+  int loaded = 0;
+  for (int round = 0; round < 1500; ++round) {
+    std::vector<uint8_t> bytes = seeds[static_cast<size_t>(round) % seeds.size()];
+    const int edits = 1 + static_cast<int>(next() % 4);
+    for (int e = 0; e < edits; ++e) {
+      const uint32_t r = next();
+      const size_t at = (r >> 8) % bytes.size();
+      // Mostly the headers; sometimes anywhere. Small, large and sign-flipping values.
+      const size_t pos = (r & 1) ? at % std::min<size_t>(bytes.size(), 70) : at;
+      const uint8_t values[] = {0, 1, 2, 3, 4, 0x7F, 0x80, 0xFF, static_cast<uint8_t>(r >> 24)};
+      bytes[pos] = values[(r >> 4) % std::size(values)];
+    }
+    if (next() % 5 == 0) bytes.resize(next() % bytes.size());
+    for (bool clipboard : {false, true}) {
+      TDibStorage s(false);
+      try {
+        if (clipboard) {
+          if (bytes.size() <= 14) continue;
+          HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<int64_t>(bytes.size()) - 14);
+          std::copy(bytes.begin() + 14, bytes.end(), GlobalLock(block));
+          GlobalUnlock(block);
+          s.LoadFromClipboardFormat(block);
+        } else {
+          LoadBytes(s, bytes);
+        }
+      } catch (const EDibError&) {
+        continue;
+      } catch (const EStreamError&) {
+        continue;
+      }
+      ++loaded;
+      if (int64_t{s.Width} * s.Height > 4096) continue;  // large pictures are valid but slow to convert
+      for (int t = 0; t < 8; ++t) {
+        try {
+          TDibStorage copy(false);
+          LoadBytes(copy, SavedBytes(s));
+          copy.SetPixelsFormat(static_cast<TDibPixelFormat>(t), 0, nullptr, nullptr, clWhite);
+        } catch (const EDibError&) {
+        } catch (const EAssertionFailed&) {
+        } catch (const EOutOfResources&) {
+        }
+      }
+    }
+  }
+  EXPECT_GT(loaded, 50) << "mutations should still load often enough to exercise the converters";
+}
+
+}  // namespace
