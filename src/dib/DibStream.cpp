@@ -180,6 +180,33 @@ void ConvertToTrueColor(TDibRecord& record, bool useFMO, const TReadRow& readRow
   h.biSizeImage = 0;
 }
 
+// The pixels of a record whose header and colour table are read: 1, 4, 8 and 24 bits as stored (ImageSize
+// bytes), 16 and 32 bits converted to 24. fetch copies the next bytes of the source, which holds `available`
+// more; a source too short for what the header promises calls shortfall before any pixel memory is taken.
+void ReadPixelData(TDibRecord& record, bool useFMO, const std::string& method, int64_t available,
+                   const std::function<void()>& shortfall, const TReadRow& fetch,
+                   const char* invalidBitCount) {
+  CheckDimensions(record.Header, method);
+  switch (record.Header.biBitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 24:
+      CheckImageSize(record, method);
+      if (record.ImageSize > available) shortfall();
+      record.Memory = GetMemory(record.ImageSize, useFMO);
+      fetch(record.Bits(), record.ImageSize);
+      break;
+    case 16:
+    case 32:
+      if (DibRowBytes(record.Width(), record.Header.biBitCount) * record.AbsHeight() > available) shortfall();
+      ConvertToTrueColor(record, useFMO, fetch);
+      break;
+    default:
+      throw EDibInvalidDIB(invalidBitCount);
+  }
+}
+
 int64_t StreamRemaining(TStream& stream) {
   return stream.Size() - stream.Position();
 }
@@ -262,29 +289,11 @@ void TDibStorage::LoadFromStream(TStream& Stream) {
   }
   if (bfOffBits > consumed) Stream.Seek(bfOffBits - consumed, soCurrent);
 
-  CheckDimensions(record.Header, method);
-  switch (record.Header.biBitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 24:
-      CheckImageSize(record, method);
-      // Refuse before allocating when the stream cannot hold what the header promises.
-      if (record.ImageSize > StreamRemaining(Stream)) throw EReadError(SReadError);
-      record.Memory = GetMemory(record.ImageSize, UseFMO);
-      Stream.ReadBuffer(record.Bits(), record.ImageSize);
-      break;
-    case 16:
-    case 32: {
-      const int64_t sourceBytes = DibRowBytes(record.Width(), record.Header.biBitCount) * record.AbsHeight();
-      if (sourceBytes > StreamRemaining(Stream)) throw EReadError(SReadError);
-      ConvertToTrueColor(record, UseFMO,
-                         [&Stream](uint8_t* row, int64_t bytes) { Stream.ReadBuffer(row, bytes); });
-      break;
-    }
-    default:
-      throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid biBitCount");
-  }
+  // Refuse before allocating when the stream cannot hold what the header promises.
+  ReadPixelData(
+      record, UseFMO, method, StreamRemaining(Stream), [] { throw EReadError(SReadError); },
+      [&Stream](uint8_t* dest, int64_t bytes) { Stream.ReadBuffer(dest, bytes); },
+      "TDibStorage.LoadFromStream: Invalid biBitCount");
   Install(std::move(record));
 }
 
@@ -333,29 +342,14 @@ void TDibStorage::LoadFromClipboardFormat(const HGLOBAL& Data) {
   record.ImageSize = size - headerBytes;
   const uint8_t* pixels = p + headerBytes;
 
-  CheckDimensions(record.Header, method);
-  switch (record.Header.biBitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 24:
-      CheckImageSize(record, method);
-      record.Memory = GetMemory(record.ImageSize, UseFMO);
-      std::memcpy(record.Bits(), pixels, static_cast<size_t>(record.ImageSize));
-      break;
-    case 16:
-    case 32: {
-      const int64_t sourceBytes = DibRowBytes(record.Width(), record.Header.biBitCount) * record.AbsHeight();
-      if (sourceBytes > record.ImageSize) throw EDibInvalidDIB(method + ": Image Data Too Short");
-      ConvertToTrueColor(record, UseFMO, [&pixels](uint8_t* row, int64_t bytes) {
-        std::memcpy(row, pixels, static_cast<size_t>(bytes));
+  ReadPixelData(
+      record, UseFMO, method, record.ImageSize,
+      [] { throw EDibInvalidDIB(method + ": Image Data Too Short"); },
+      [&pixels](uint8_t* dest, int64_t bytes) {
+        std::memcpy(dest, pixels, static_cast<size_t>(bytes));
         pixels += bytes;
-      });
-      break;
-    }
-    default:
-      throw EDibInvalidDIB("TDibStorage.LoadFromClipboardFormat: Invalid biBitCount");
-  }
+      },
+      "TDibStorage.LoadFromClipboardFormat: Invalid biBitCount");
   Install(std::move(record));
 }
 
