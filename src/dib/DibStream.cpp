@@ -164,7 +164,8 @@ void ConvertToTrueColor(TDibRecord& record, bool useFMO, const TReadRow& readRow
   std::vector<uint8_t> source(static_cast<size_t>(sourceStride));
   for (int64_t y = 0; y < height; ++y) {
     readRow(source.data(), sourceStride);
-    uint8_t* dest = record.MemoryRow(y);
+    // The header still gives the source's bit count here, so the row is found by the 24-bit stride.
+    uint8_t* dest = record.Bits() + y * destStride;
     std::memset(dest + destStride - 4, 0, 4);
     const uint8_t* s = source.data();
     for (int64_t x = 0; x < width; ++x, dest += 3) {
