@@ -66,13 +66,14 @@ inline uint32_t Be32(Bytes d, size_t at) {
   return at + 4 <= d.size() ? (uint32_t{d[at]} << 24) | (d[at + 1] << 16) | (d[at + 2] << 8) | d[at + 3] : 0;
 }
 
-// Pictures above this many pixels that a reader could still accept are passed over: decoding them is slow and
-// says nothing new. Sizes beyond the readers' limits still reach the readers, which must refuse them.
+// Pictures above this many pixels that a reader could still accept (at one bit per pixel) are passed over:
+// decoding them is slow and says nothing new. Sizes beyond the readers' limits at any depth still reach the
+// readers, which must refuse them.
 inline constexpr int64_t MaxFuzzPixels = int64_t{1} << 22;
 inline bool TooSlow(int64_t Width, int64_t Height) {
   Width = Width < 0 ? -Width : Width;
   Height = Height < 0 ? -Height : Height;
-  return Width * Height > MaxFuzzPixels && DibImageBytes(Width, Height, 32) >= 0;
+  return Width * Height > MaxFuzzPixels && DibImageBytes(Width, Height, 1) >= 0;
 }
 
 // The size a DIB header at At announces (12-byte core header or a larger info header).
