@@ -40,6 +40,31 @@ const uint8_t* TPngReadStream::ConvertGrayAlpha() {
 template const uint8_t* TPngReadStream::ConvertGrayAlpha<1>();
 template const uint8_t* TPngReadStream::ConvertGrayAlpha<2>();
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+
+// Red, green, blue bytes to blue, green, red with one byte shuffle per five pixels, on processors that have
+// it. Reads and writes 16 bytes at a time, so it stops while six pixels remain; returns the pixels done.
+__attribute__((target("ssse3"))) static int32_t SwapRgbShuffle(const uint8_t* src, uint8_t* out,
+                                                               int32_t pixels) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+  int32_t k = 0;
+  for (; k + 6 <= pixels; k += 5, src += 15, out += 15)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), order));
+  return k;
+}
+
+static int32_t SwapRgbFast(const uint8_t* src, uint8_t* out, int32_t pixels) {
+  static const bool shuffle = __builtin_cpu_supports("ssse3");
+  return shuffle ? SwapRgbShuffle(src, out, pixels) : 0;
+}
+#else
+static int32_t SwapRgbFast(const uint8_t*, uint8_t*, int32_t) {
+  return 0;
+}
+#endif
+
 // Red, green, blue (and alpha when Channels is 4) samples of SampleBytes bytes each to blue, green, red
 // bytes.
 template <int Channels, int SampleBytes>
@@ -48,6 +73,9 @@ const uint8_t* TPngReadStream::ConvertRgb() {
   uint8_t* out = ConvertedRow;
   int32_t k = 0;
   if constexpr (Channels == 3 && SampleBytes == 1 && std::endian::native == std::endian::little) {
+    k = SwapRgbFast(src, out, PassWidth);
+    src += 3 * k;
+    out += 3 * k;
     // Four pixels a step in three words: R0 G0 B0 R1 | G1 B1 R2 G2 | B2 R3 G3 B3 (the lowest byte first)
     // become B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
     const auto load = [](const uint8_t* p) {
