@@ -111,7 +111,7 @@ size_t RawBytes(uint32_t width, uint32_t height, int bitsPerPixel, bool adam7) {
   return total;
 }
 
-Image Finish(Bytes file, const pngdec::LibpngSpec& spec, int bitsPerPixel) {
+Image Finish(Bytes file, const pngdec::LibpngSpec& desc, int bitsPerPixel) {
   Image image;
   image.File = std::move(file);
   size_t pos = 8;
@@ -123,15 +123,15 @@ Image Finish(Bytes file, const pngdec::LibpngSpec& spec, int bitsPerPixel) {
                         image.File.begin() + pos + 8 + length);
     pos += 12 + length;
   }
-  const bool adam7 = spec.Interlace != PNG_INTERLACE_NONE;
-  image.RawSize = RawBytes(spec.Width, spec.Height, bitsPerPixel, adam7);
+  const bool adam7 = desc.Interlace != PNG_INTERLACE_NONE;
+  image.RawSize = RawBytes(desc.Width, desc.Height, bitsPerPixel, adam7);
   Bytes raw(image.RawSize);
   uLongf size = static_cast<uLongf>(raw.size());
   if (uncompress(raw.data(), &size, image.Idat.data(), static_cast<uLong>(image.Idat.size())) != Z_OK ||
       size != image.RawSize)
     throw std::runtime_error("bad test image");
   if (!adam7) {
-    const size_t rowBytes = RawBytes(spec.Width, 1, bitsPerPixel, false);
+    const size_t rowBytes = RawBytes(desc.Width, 1, bitsPerPixel, false);
     int counts[5] = {};
     for (size_t at = 0; at < size; at += rowBytes) ++counts[raw[at] % 5];
     for (int f = 0; f < 5; ++f) image.Filters += (f ? "/" : "") + std::to_string(counts[f]);
@@ -139,23 +139,23 @@ Image Finish(Bytes file, const pngdec::LibpngSpec& spec, int bitsPerPixel) {
   return image;
 }
 
-// An image of the spec whose pixels (of bitsPerPixel / 8 bytes) the function fills, written by libpng.
+// An image of the desc whose pixels (of bitsPerPixel / 8 bytes) the function fills, written by libpng.
 template <class PixelFunction>
-Image MakeImage(const pngdec::LibpngSpec& spec, int bitsPerPixel, PixelFunction pixel) {
+Image MakeImage(const pngdec::LibpngSpec& desc, int bitsPerPixel, PixelFunction pixel) {
   const size_t bytes = static_cast<size_t>(bitsPerPixel / 8);
-  std::vector<Bytes> rows(spec.Height, Bytes(spec.Width * bytes));
-  for (uint32_t y = 0; y < spec.Height; ++y)
-    for (uint32_t x = 0; x < spec.Width; ++x) pixel(x, y, &rows[y][x * bytes]);
-  return Finish(pngdec::LibpngWrite(spec, rows), spec, bitsPerPixel);
+  std::vector<Bytes> rows(desc.Height, Bytes(desc.Width * bytes));
+  for (uint32_t y = 0; y < desc.Height; ++y)
+    for (uint32_t x = 0; x < desc.Width; ++x) pixel(x, y, &rows[y][x * bytes]);
+  return Finish(pngdec::LibpngWrite(desc, rows), desc, bitsPerPixel);
 }
 
 // Bands of different texture, so that libpng's filter heuristic picks different filters down the image.
 const Image& RgbImage() {
   static const Image image = [] {
-    pngdec::LibpngSpec spec;
-    spec.Width = spec.Height = 4096;
-    spec.ColorType = PNG_COLOR_TYPE_RGB;
-    return MakeImage(spec, 24, [](uint32_t x, uint32_t y, uint8_t* p) {
+    pngdec::LibpngSpec desc;
+    desc.Width = desc.Height = 4096;
+    desc.ColorType = PNG_COLOR_TYPE_RGB;
+    return MakeImage(desc, 24, [](uint32_t x, uint32_t y, uint8_t* p) {
       switch ((y / 128) % 5) {
         case 0:  // horizontal ramps with a little noise
           p[0] = static_cast<uint8_t>(x / 16 + Noise(3));
@@ -188,13 +188,13 @@ const Image& RgbImage() {
 
 const Image& PaletteImage() {
   static const Image image = [] {
-    pngdec::LibpngSpec spec;
-    spec.Width = spec.Height = 4096;
-    spec.ColorType = PNG_COLOR_TYPE_PALETTE;
-    spec.Filters = PNG_FILTER_NONE;
+    pngdec::LibpngSpec desc;
+    desc.Width = desc.Height = 4096;
+    desc.ColorType = PNG_COLOR_TYPE_PALETTE;
+    desc.Filters = PNG_FILTER_NONE;
     for (int i = 0; i < 256; ++i)
-      spec.Palette.push_back(png_color{uint8_t(i), uint8_t(255 - i), uint8_t(i * 3)});
-    return MakeImage(spec, 8, [](uint32_t x, uint32_t y, uint8_t* p) {
+      desc.Palette.push_back(png_color{uint8_t(i), uint8_t(255 - i), uint8_t(i * 3)});
+    return MakeImage(desc, 8, [](uint32_t x, uint32_t y, uint8_t* p) {
       *p = static_cast<uint8_t>((x / 16 + y / 16) * 7 + ((x ^ y) % 9 == 0 ? Noise(256) : 0));
     });
   }();
@@ -203,11 +203,11 @@ const Image& PaletteImage() {
 
 const Image& InterlacedRgbaImage() {
   static const Image image = [] {
-    pngdec::LibpngSpec spec;
-    spec.Width = spec.Height = 2048;
-    spec.ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.Interlace = PNG_INTERLACE_ADAM7;
-    return MakeImage(spec, 32, [](uint32_t x, uint32_t y, uint8_t* p) {
+    pngdec::LibpngSpec desc;
+    desc.Width = desc.Height = 2048;
+    desc.ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    desc.Interlace = PNG_INTERLACE_ADAM7;
+    return MakeImage(desc, 32, [](uint32_t x, uint32_t y, uint8_t* p) {
       p[0] = static_cast<uint8_t>((x + y) / 8 + Noise(4));
       p[1] = static_cast<uint8_t>(x / 8);
       p[2] = static_cast<uint8_t>(y / 8);

@@ -140,12 +140,12 @@ class BridgeTest : public QObject {
   }
 
   void PictureDialogs() {
-    const TPictureDialog spec{
+    const TPictureDialog desc{
         TPictureDialog::Save, QString::fromUtf8("画像を保存する"),
         QString::fromUtf8("すべてのファイル (*.bmp;*.png)|*.bmp;*.png|ビットマップ (*.bmp)|*.bmp|"
                           "PNG イメージファイル (*.png)|*.png"),
         "bmp"};
-    const auto dialog = CreatePictureDialog(spec, nullptr);
+    const auto dialog = CreatePictureDialog(desc, nullptr);
     QCOMPARE(dialog->windowTitle(), QString::fromUtf8("画像を保存する"));
     QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
     QVERIFY(dialog->testOption(QFileDialog::DontConfirmOverwrite));

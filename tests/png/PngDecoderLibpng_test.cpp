@@ -52,23 +52,23 @@ std::vector<MatrixCase> AllCases() {
 }
 
 LibpngSpec SpecFor(const MatrixCase& c) {
-  LibpngSpec spec;
-  spec.Width = c.Width;
-  spec.Height = c.Height;
-  spec.ColorType = c.ColorType;
-  spec.BitDepth = c.BitDepth;
-  spec.Interlace = c.Interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
+  LibpngSpec desc;
+  desc.Width = c.Width;
+  desc.Height = c.Height;
+  desc.ColorType = c.ColorType;
+  desc.BitDepth = c.BitDepth;
+  desc.Interlace = c.Interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
   const int maxSample = (1 << c.BitDepth) - 1;
   if (c.ColorType == PNG_COLOR_TYPE_PALETTE) {
     for (int i = 0; i <= maxSample; ++i)
-      spec.Palette.push_back(png_color{static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i),
+      desc.Palette.push_back(png_color{static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i),
                                        static_cast<png_byte>(i * 91 + 7)});
     if (c.Transparency == Trns::Single) {
-      spec.Trans.assign(2, 255);
-      spec.Trans[1] = 0;  // index 1 alone fully transparent
+      desc.Trans.assign(2, 255);
+      desc.Trans[1] = 0;  // index 1 alone fully transparent
     } else if (c.Transparency == Trns::Table) {
       for (int i = 0; i < std::min(maxSample, 5); ++i)
-        spec.Trans.push_back(static_cast<uint8_t>(i * 60 + 10));
+        desc.Trans.push_back(static_cast<uint8_t>(i * 60 + 10));
     }
   } else if (c.Transparency == Trns::Single) {
     png_color_16 color{};
@@ -76,27 +76,27 @@ LibpngSpec SpecFor(const MatrixCase& c) {
     color.red = static_cast<png_uint_16>(maxSample / 5);
     color.green = static_cast<png_uint_16>(maxSample / 7);
     color.blue = static_cast<png_uint_16>(maxSample / 2);
-    spec.TransColor = color;
+    desc.TransColor = color;
   }
-  return spec;
+  return desc;
 }
 
 class PngDecoderMatrix : public testing::TestWithParam<MatrixCase> {};
 
 TEST_P(PngDecoderMatrix, MatchesLibpng) {
   const MatrixCase& c = GetParam();
-  const LibpngSpec spec = SpecFor(c);
-  std::vector<Bytes> rows = NoiseRows(spec, c.Width * 131 + c.Height * 7 + c.BitDepth);
+  const LibpngSpec desc = SpecFor(c);
+  std::vector<Bytes> rows = NoiseRows(desc, c.Width * 131 + c.Height * 7 + c.BitDepth);
   // The first pixel carries the transparent grey or RGB colour, so that transparency is exercised.
-  if (spec.TransColor && c.BitDepth == 8) {
-    if (c.ColorType == PNG_COLOR_TYPE_GRAY) rows[0][0] = static_cast<uint8_t>(spec.TransColor->gray);
+  if (desc.TransColor && c.BitDepth == 8) {
+    if (c.ColorType == PNG_COLOR_TYPE_GRAY) rows[0][0] = static_cast<uint8_t>(desc.TransColor->gray);
     if (c.ColorType == PNG_COLOR_TYPE_RGB) {
-      rows[0][0] = static_cast<uint8_t>(spec.TransColor->red);
-      rows[0][1] = static_cast<uint8_t>(spec.TransColor->green);
-      rows[0][2] = static_cast<uint8_t>(spec.TransColor->blue);
+      rows[0][0] = static_cast<uint8_t>(desc.TransColor->red);
+      rows[0][1] = static_cast<uint8_t>(desc.TransColor->green);
+      rows[0][2] = static_cast<uint8_t>(desc.TransColor->blue);
     }
   }
-  const Bytes file = LibpngWrite(spec, rows);
+  const Bytes file = LibpngWrite(desc, rows);
   ExpectMatchesLibpng(file, Name(c));
 }
 

@@ -107,13 +107,13 @@ inline int Channels(int colorType) {
   }
 }
 
-inline size_t RawRowBytes(const LibpngSpec& spec) {
-  return (size_t{spec.Width} * Channels(spec.ColorType) * spec.BitDepth + 7) / 8;
+inline size_t RawRowBytes(const LibpngSpec& desc) {
+  return (size_t{desc.Width} * Channels(desc.ColorType) * desc.BitDepth + 7) / 8;
 }
 
-// Deterministic noise rows for a spec; palette indices stay below the palette size.
-inline std::vector<Bytes> NoiseRows(const LibpngSpec& spec, uint32_t seed) {
-  std::vector<Bytes> rows(spec.Height, Bytes(RawRowBytes(spec)));
+// Deterministic noise rows for a desc; palette indices stay below the palette size.
+inline std::vector<Bytes> NoiseRows(const LibpngSpec& desc, uint32_t seed) {
+  std::vector<Bytes> rows(desc.Height, Bytes(RawRowBytes(desc)));
   uint32_t state = seed ? seed : 1;
   for (auto& row : rows)
     for (auto& b : row) {
@@ -121,13 +121,13 @@ inline std::vector<Bytes> NoiseRows(const LibpngSpec& spec, uint32_t seed) {
       state ^= state >> 17;
       state ^= state << 5;
       b = static_cast<uint8_t>(state >> 8);
-      if (spec.ColorType == PNG_COLOR_TYPE_PALETTE && spec.BitDepth == 8 && !spec.Palette.empty())
-        b = static_cast<uint8_t>(b % spec.Palette.size());
+      if (desc.ColorType == PNG_COLOR_TYPE_PALETTE && desc.BitDepth == 8 && !desc.Palette.empty())
+        b = static_cast<uint8_t>(b % desc.Palette.size());
     }
   return rows;
 }
 
-inline Bytes LibpngWrite(const LibpngSpec& spec, const std::vector<Bytes>& rows) {
+inline Bytes LibpngWrite(const LibpngSpec& desc, const std::vector<Bytes>& rows) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -142,17 +142,17 @@ inline Bytes LibpngWrite(const LibpngSpec& spec, const std::vector<Bytes>& rows)
         o->insert(o->end(), data, data + length);
       },
       [](png_structp) {});
-  png_set_IHDR(png, info, spec.Width, spec.Height, spec.BitDepth, spec.ColorType, spec.Interlace,
+  png_set_IHDR(png, info, desc.Width, desc.Height, desc.BitDepth, desc.ColorType, desc.Interlace,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.Palette.empty())
-    png_set_PLTE(png, info, spec.Palette.data(), static_cast<int>(spec.Palette.size()));
-  if (!spec.Trans.empty() || spec.TransColor) {
-    png_color_16 color = spec.TransColor.value_or(png_color_16{});
-    png_set_tRNS(png, info, spec.Trans.empty() ? nullptr : spec.Trans.data(),
-                 static_cast<int>(spec.Trans.size()), spec.TransColor ? &color : nullptr);
+  if (!desc.Palette.empty())
+    png_set_PLTE(png, info, desc.Palette.data(), static_cast<int>(desc.Palette.size()));
+  if (!desc.Trans.empty() || desc.TransColor) {
+    png_color_16 color = desc.TransColor.value_or(png_color_16{});
+    png_set_tRNS(png, info, desc.Trans.empty() ? nullptr : desc.Trans.data(),
+                 static_cast<int>(desc.Trans.size()), desc.TransColor ? &color : nullptr);
   }
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, spec.Filters);
-  png_set_compression_level(png, spec.Level);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, desc.Filters);
+  png_set_compression_level(png, desc.Level);
   png_write_info(png, info);
   const int passes = png_set_interlace_handling(png);
   for (int pass = 0; pass < passes; ++pass)

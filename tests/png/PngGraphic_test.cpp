@@ -42,11 +42,11 @@ std::unique_ptr<TPngGraphic> GraphicOf(TBitmap& bitmap) {
 
 // An RGBA file written by libpng.
 Bytes LibpngRgba(uint32_t width, uint32_t height, uint32_t seed) {
-  pngdec::LibpngSpec spec;
-  spec.Width = width;
-  spec.Height = height;
-  spec.ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
-  return pngdec::LibpngWrite(spec, pngdec::NoiseRows(spec, seed));
+  pngdec::LibpngSpec desc;
+  desc.Width = width;
+  desc.Height = height;
+  desc.ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
+  return pngdec::LibpngWrite(desc, pngdec::NoiseRows(desc, seed));
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -330,13 +330,13 @@ TEST(PngGraphic, SizeChangesOnlyTouchNonEmptyBitmaps) {
 }
 
 TEST(PngGraphic, TransparencyFollowsTheLoadedBitmap) {
-  pngdec::LibpngSpec spec;
-  spec.Width = 3;
-  spec.Height = 2;
-  spec.ColorType = PNG_COLOR_TYPE_RGB;
-  spec.TransColor = png_color_16{0, 10, 20, 30, 0};
+  pngdec::LibpngSpec desc;
+  desc.Width = 3;
+  desc.Height = 2;
+  desc.ColorType = PNG_COLOR_TYPE_RGB;
+  desc.TransColor = png_color_16{0, 10, 20, 30, 0};
   TPngGraphic graphic;
-  Load(graphic, pngdec::LibpngWrite(spec, pngdec::NoiseRows(spec, 4)));
+  Load(graphic, pngdec::LibpngWrite(desc, pngdec::NoiseRows(desc, 4)));
   EXPECT_TRUE(graphic.Transparent());
   EXPECT_TRUE(graphic.Bitmap().Transparent());
   EXPECT_EQ(graphic.TransparentColor, RGB(10, 20, 30));

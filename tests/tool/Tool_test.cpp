@@ -48,19 +48,19 @@ ToolRun RunTool(const TempFolder& folder, const std::vector<std::string>& args) 
   return run;
 }
 
-// A PNG written by libpng: its spec and its rows, packed as the colour type and depth lay them out.
+// A PNG written by libpng: its image and its rows, packed as the colour type and depth lay them out.
 struct PngInput {
-  pngdec::LibpngSpec Spec;
+  pngdec::LibpngSpec Image;
   std::vector<pngdec::Bytes> Rows;
-  void Write(const std::string& path) const { WriteFileBytes(path, pngdec::LibpngWrite(Spec, Rows)); }
+  void Write(const std::string& path) const { WriteFileBytes(path, pngdec::LibpngWrite(Image, Rows)); }
 };
 
 // An 8-bit RGB (or RGBA) PNG whose pixel i shows colour DistinctColor(i % count); alpha, when asked for, is
 // (i * 37) & 255.
 PngInput RgbInput(uint32_t width, uint32_t height, int count, bool alpha) {
   PngInput s;
-  s.Spec.Width = width, s.Spec.Height = height;
-  s.Spec.ColorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+  s.Image.Width = width, s.Image.Height = height;
+  s.Image.ColorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
   for (uint32_t y = 0; y < height; ++y) {
     pngdec::Bytes row;
     for (uint32_t x = 0; x < width; ++x) {
@@ -89,10 +89,10 @@ std::vector<pngdec::Bytes> PaletteRows() {
 
 PngInput PaletteInput() {
   PngInput s;
-  s.Spec.Width = 7, s.Spec.Height = 5;
-  s.Spec.ColorType = PNG_COLOR_TYPE_PALETTE;
-  s.Spec.BitDepth = 4;
-  s.Spec.Palette = ThreeColors;
+  s.Image.Width = 7, s.Image.Height = 5;
+  s.Image.ColorType = PNG_COLOR_TYPE_PALETTE;
+  s.Image.BitDepth = 4;
+  s.Image.Palette = ThreeColors;
   s.Rows = PaletteRows();
   return s;
 }
@@ -246,7 +246,7 @@ TEST(ToolInfo, PngReportsTheDecodersResults) {
 TEST(ToolInfo, RgbaPngAndBmp) {
   TempFolder folder;
   PngInput alpha = RgbInput(6, 3, 5, true);
-  alpha.Spec.Interlace = PNG_INTERLACE_ADAM7;
+  alpha.Image.Interlace = PNG_INTERLACE_ADAM7;
   alpha.Write(folder.Path("alpha.png"));
   EXPECT_EQ(RunTool(folder, {"info", folder.Path("alpha.png")}).Out,
             "{\"format\":\"png\",\"width\":6,\"height\":3,\"bitsPerPixel\":24,\"paletteSize\":0,\"png\":{"
