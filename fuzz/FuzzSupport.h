@@ -73,7 +73,8 @@ inline constexpr int64_t MaxFuzzPixels = int64_t{1} << 22;
 inline bool TooSlow(int64_t Width, int64_t Height) {
   Width = Width < 0 ? -Width : Width;
   Height = Height < 0 ? -Height : Height;
-  return Width * Height > MaxFuzzPixels && DibImageBytes(Width, Height, 1) >= 0;
+  // Sizes that pass the byte limit keep the product far inside 64 bits.
+  return DibImageBytes(Width, Height, 1) >= 0 && Width * Height > MaxFuzzPixels;
 }
 
 // The size a DIB header at At announces (12-byte core header or a larger info header).

@@ -305,9 +305,11 @@ void TBitmap::SaveToClipboardFormat(uint16_t& Format, HGLOBAL& Data, HPALETTE& P
   uint8_t* p = GlobalLock(block);
   std::memcpy(p, header.data(), header.size());
   p += header.size();
-  for (int32_t y = FImage->Height - 1; y >= 0; --y, p += FImage->RowBytes)
-    std::memcpy(p, FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes,
-                static_cast<size_t>(FImage->RowBytes));
+  // An image without pixels (a width of 0) has rows of no bytes and no pixel memory to copy from.
+  if (!FImage->Bits.empty())
+    for (int32_t y = FImage->Height - 1; y >= 0; --y, p += FImage->RowBytes)
+      std::memcpy(p, FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes,
+                  static_cast<size_t>(FImage->RowBytes));
   GlobalUnlock(block);
   Format = CF_DIB;
   Data = std::move(block);
