@@ -77,6 +77,9 @@ int32_t InflateInto(ZRowContext& Context, uint8_t* Dest, int32_t Count) {
       if (refill != 0) return refill;
     }
     result = inflate(&z, Z_NO_FLUSH);
+    // A stream that asks for a preset dictionary cannot go on (PNG has none): inflate would ask again at
+    // every call without consuming anything.
+    if (result == Z_NEED_DICT) return Z_DATA_ERROR;
     if (result < 0) return result;
     if (result == Z_STREAM_END && z.avail_out > 0) return -1;
   }

@@ -271,6 +271,30 @@ TEST_P(PackedDibDamage, BothClipboardReadersLoadOrRaiseTheirErrorAndKeepTheirPic
 INSTANTIATE_TEST_SUITE_P(Kinds, PackedDibDamage, testing::ValuesIn(seeds::PackedDibs()),
                          [](const auto& info) { return info.param.Name; });
 
+// A PNG of the header and one IDAT chunk holding Data.
+Bytes PngWithData(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType, const Bytes& data) {
+  return pngdec::PngBuilder().Ihdr(width, height, depth, colorType).Chunk("IDAT", data).End().bytes();
+}
+
+// A zlib stream that asks for a preset dictionary (FDICT in its header) ends the load with the read error
+// instead of asking forever.
+TEST(PngDamageZlib, AStreamAskingForAPresetDictionaryRaisesTheReadError) {
+  Bytes data = pngdec::Compress(Bytes(4 * 3, 7));
+  uint8_t flags = static_cast<uint8_t>((data[1] & 0xC0) | 0x20);                   // FDICT
+  flags = static_cast<uint8_t>(flags + (31 - (data[0] * 256 + flags) % 31) % 31);  // header check
+  data[1] = flags;
+  data.insert(data.begin() + 2, {0, 0, 0, 1});  // the dictionary's Adler-32
+  TMemoryStream stream;
+  stream.Data() = PngWithData(3, 3, 8, 0, data);
+  TPngGraphic png;
+  try {
+    png.LoadFromStream(stream);
+    FAIL() << "loaded";
+  } catch (const EPngError& e) {
+    EXPECT_STREQ(e.what(), SPngReadError);
+  }
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Allocation limits
 
@@ -305,11 +329,7 @@ Bytes PackedDib(int32_t width, int32_t height, uint16_t bits) {
 }
 
 Bytes HugePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType) {
-  return pngdec::PngBuilder()
-      .Ihdr(width, height, depth, colorType)
-      .Chunk("IDAT", pngdec::Compress(Bytes(64, 0)))
-      .End()
-      .bytes();
+  return PngWithData(width, height, depth, colorType, pngdec::Compress(Bytes(64, 0)));
 }
 
 struct HugeCase {
