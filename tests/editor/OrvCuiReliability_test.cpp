@@ -89,6 +89,15 @@ std::string ClassOf(const std::exception& e) {
   return typeid(e).name();
 }
 
+// DIB pixel memory on the heap while it lives, where the sanitizers see every access (mappings hide
+// overruns within their last page).
+struct HeapDibs {
+  HeapDibs() { SetDibDefaultUseFMO(false); }
+  ~HeapDibs() { SetDibDefaultUseFMO(true); }
+  HeapDibs(const HeapDibs&) = delete;
+  HeapDibs& operator=(const HeapDibs&) = delete;
+};
+
 // ---------------------------------------------------------------------------------------------------------------
 // Damaged files: each load either succeeds or raises the reader's error, and a failed load leaves the target
 // as it was.
@@ -209,7 +218,7 @@ TEST_P(BmpDamage, EveryCutAndHeaderByteLoadsOrRaisesInvalidBitmapAndKeepsTheEdit
 }
 
 TEST_P(BmpDamage, TheDibLibrarysStreamReaderLoadsOrRaisesItsErrorAndKeepsItsPicture) {
-  SetDibDefaultUseFMO(false);
+  const HeapDibs heap;
   TDibGraphic dib;
   dib.Assign(seeds::Picture(pf8bit).get());
   const TReaderUnderTest reader{[&dib](const Bytes& data) {
@@ -236,7 +245,6 @@ TEST_P(BmpDamage, TheDibLibrarysStreamReaderLoadsOrRaisesItsErrorAndKeepsItsPict
       for (int shift : {0, 8, 16})
         ASSERT_NEAR((a[i] >> shift) & 0xFF, (b[i] >> shift) & 0xFF, 4) << "pixel " << i;
   }
-  SetDibDefaultUseFMO(true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, BmpDamage, testing::ValuesIn(seeds::BmpFiles()),
@@ -259,13 +267,12 @@ TEST_P(PackedDibDamage, BothClipboardReadersLoadOrRaiseTheirErrorAndKeepTheirPic
          [&] { return Snapshot(bitmap); }, InvalidBitmap},
         block, header);
 
-  SetDibDefaultUseFMO(false);
+  const HeapDibs heap;
   TDibGraphic dib;
   dib.Assign(seeds::Picture(pf4bit).get());
   Sweep({[&](const Bytes& data) { dib.LoadFromClipboardFormat(CF_DIB, asBlock(data), nullptr); },
          [&] { return DibState(dib); }, DibRefusal},
         block, header);
-  SetDibDefaultUseFMO(true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PackedDibDamage, testing::ValuesIn(seeds::PackedDibs()),
@@ -411,7 +418,7 @@ TEST(AllocationLimits, HeadersAnnouncingPicturesTooLargeToHoldAreRefusedBeforeMe
       {"PNG, width above 2^31", [] { LoadPng(HugePng(0x80000001u, 1, 1, 0)); },
        [](const std::exception& e) { return Message(e, SPngTooLarge); }},
   };
-  SetDibDefaultUseFMO(false);
+  const HeapDibs heap;
   for (const HugeCase& c : cases) {
     SCOPED_TRACE(c.Name);
     const int64_t before = PeakResidentBytes();
@@ -423,7 +430,6 @@ TEST(AllocationLimits, HeadersAnnouncingPicturesTooLargeToHoldAreRefusedBeforeMe
     }
     EXPECT_LT(PeakResidentBytes() - before, int64_t{64} << 20);
   }
-  SetDibDefaultUseFMO(true);
 }
 
 // A stream over memory that counts the bytes read from it; not a memory stream, so readers go through Read.
