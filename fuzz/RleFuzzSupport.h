@@ -1,4 +1,4 @@
-// The RLE4 and RLE8 targets: the first four bytes give the picture's width and height (1..1024), the fifth
+// The RLE4 and RLE8 targets: the first four bytes give the picture's width and height (1..256), the fifth
 // the row order, the rest is the compressed data. The platform's decoder fills exactly the picture's memory;
 // the DIB library's converter decodes the same data to the same pixels and its encoder's output decodes back
 // to them.
@@ -13,8 +13,8 @@ namespace fuzz {
 
 inline int RunRle(const uint8_t* Data, size_t Size, int Bits) {
   if (Size < 5) return 0;
-  const int width = 1 + static_cast<int>(Le16(Bytes(Data, Size), 0) % 1024);
-  const int height = 1 + static_cast<int>(Le16(Bytes(Data, Size), 2) % 1024);
+  const int width = 1 + static_cast<int>(Le16(Bytes(Data, Size), 0) % 256);
+  const int height = 1 + static_cast<int>(Le16(Bytes(Data, Size), 2) % 256);
   const bool bottomUp = Data[4] & 1;
   const Bytes code(Data + 5, Size - 5);
   const int64_t stride = DibRowBytes(width, Bits);
