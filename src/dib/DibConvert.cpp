@@ -46,7 +46,7 @@ TDibRecord WidenIndices(const TDibRecord& source, bool useFMO, int sourceBits, i
   for (int64_t y = 0; y < source.AbsHeight(); ++y) {
     const uint8_t* s = source.MemoryRow(y);
     uint8_t* d = result.MemoryRow(y);
-    for (int64_t x = 0; x < width; ++x) OrIndex(d, x, targetBits, GetIndex(s, x, sourceBits));
+    for (int64_t x = 0; x < width; ++x) WritePixel(d, x, targetBits, ReadPixel(s, x, sourceBits));
   }
   return result;
 }
@@ -61,7 +61,7 @@ TDibRecord IndicesToTrueColor(const TDibRecord& source, bool useFMO, int sourceB
     const uint8_t* s = source.MemoryRow(y);
     uint8_t* d = result.MemoryRow(y);
     for (int64_t x = 0; x < width; ++x, d += 3) {
-      const RGBQUAD& c = source.Colors[GetIndex(s, x, sourceBits)];
+      const RGBQUAD& c = source.Colors[ReadPixel(s, x, sourceBits)];
       d[0] = c.rgbBlue;
       d[1] = c.rgbGreen;
       d[2] = c.rgbRed;
@@ -85,7 +85,7 @@ TDibRecord KeyColorTo1Bit(const TDibRecord& source, bool useFMO, int sourceBits,
     for (int64_t x = 0; x < width; ++x) {
       const RGBQUAD c = PixelColor(source, s, x);
       if (c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen && c.rgbBlue == key.rgbBlue)
-        OrIndex(d, x, 1, 1);
+        WritePixel(d, x, 1, 1);
     }
   }
   result.Header.biClrUsed = 2;

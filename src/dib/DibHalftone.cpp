@@ -56,7 +56,7 @@ TDibRecord Dither(const TDibRecord& source, bool useFMO, int resultBits, const c
         adjusted[ch] = value[ch] - (12 * left + 12 * above + 5 * aboveBehind) / 32;
       }
       int chosen[3];
-      OrIndex(d, x, resultBits, choose(adjusted, chosen));
+      WritePixel(d, x, resultBits, choose(adjusted, chosen));
       for (int ch = 0; ch < 3; ++ch) current[x].Channel[ch] = static_cast<int16_t>(chosen[ch] - adjusted[ch]);
     }
     std::swap(previous, current);

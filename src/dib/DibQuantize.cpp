@@ -184,7 +184,7 @@ void MapPixels(const TDibRecord& source, TDibRecord& result, int depth, Lookup l
     if (depth == 8) {
       for (int64_t x = 0; x < width; ++x, s += 3) d[x] = lookup(s);
     } else {
-      for (int64_t x = 0; x < width; ++x, s += 3) OrIndex(d, x, 4, lookup(s));
+      for (int64_t x = 0; x < width; ++x, s += 3) WritePixel(d, x, 4, lookup(s));
     }
   }
 }
@@ -334,7 +334,7 @@ TDibRecord Convert8BitRGBTo4BitRGB(const TDibRecord& Source, bool UseFMO,
   for (int64_t y = 0; y < Source.AbsHeight(); ++y) {
     const uint8_t* s = Source.MemoryRow(y);
     uint8_t* d = result.MemoryRow(y);
-    for (int64_t x = 0; x < width; ++x) OrIndex(d, x, 4, table[s[x]]);
+    for (int64_t x = 0; x < width; ++x) WritePixel(d, x, 4, table[s[x]]);
   }
   return result;
 }

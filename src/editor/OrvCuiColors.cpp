@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "OrvCui.h"
+#include "PixelRows.h"
 
 namespace {
 
@@ -42,38 +43,6 @@ void AddRows(const TBitmap& Bitmap, TColorSet& Set) {
   }
 }
 
-// Pixel X of a row of 1-, 4-, 8- or 16-bit values (indexed formats, and 15/16-bit words as stored).
-uint32_t GetValue(const uint8_t* Row, int BitCount, int X) {
-  switch (BitCount) {
-    case 1:
-      return (Row[X >> 3] >> (7 - (X & 7))) & 1;
-    case 4:
-      return (X & 1) ? Row[X >> 1] & 0x0F : Row[X >> 1] >> 4;
-    case 8:
-      return Row[X];
-    default:
-      return Row[2 * X] | (uint32_t{Row[2 * X + 1]} << 8);
-  }
-}
-
-void PutValue(uint8_t* Row, int BitCount, int X, uint32_t Value) {
-  switch (BitCount) {
-    case 1:
-      Row[X >> 3] |= static_cast<uint8_t>(Value << (7 - (X & 7)));
-      break;
-    case 4:
-      Row[X >> 1] |= static_cast<uint8_t>((X & 1) ? Value : Value << 4);
-      break;
-    case 8:
-      Row[X] = static_cast<uint8_t>(Value);
-      break;
-    default:
-      Row[2 * X] = static_cast<uint8_t>(Value);
-      Row[2 * X + 1] = static_cast<uint8_t>(Value >> 8);
-      break;
-  }
-}
-
 // Formats of at most 2^16 pixel values (1, 4 and 8 bits indexed, 15 and 16 bits): the values present are
 // collected, then one row holding each of them once, in the bitmap's format and with its palette, is
 // converted to 24 bits by the bitmap's own conversion; the colours of that row are the colours of the image.
@@ -83,7 +52,7 @@ void AddValueRows(const TBitmap& Bitmap, TColorSet& Set) {
   std::vector<bool> Present(size_t{1} << StoredBits);
   for (int y = 0; y < Source.Height; ++y) {
     const uint8_t* Row = Bitmap.ScanLine(y);
-    for (int x = 0; x < Source.Width; ++x) Present[GetValue(Row, StoredBits, x)] = true;
+    for (int x = 0; x < Source.Width; ++x) Present[ReadPixel(Row, x, StoredBits)] = true;
   }
   std::vector<uint32_t> Values;
   for (uint32_t v = 0; v < Present.size(); ++v)
@@ -97,7 +66,7 @@ void AddValueRows(const TBitmap& Bitmap, TColorSet& Set) {
   Probe->Bits.assign(static_cast<size_t>(Probe->RowBytes), 0);
   Probe->Palette = Source.Palette;
   for (size_t i = 0; i < Values.size(); ++i)
-    PutValue(Probe->Bits.data(), StoredBits, static_cast<int>(i), Values[i]);
+    WritePixel(Probe->Bits.data(), static_cast<int64_t>(i), StoredBits, Values[i]);
   TBitmap Colors;
   Colors.SetImage(std::move(Probe));
   Colors.SetPixelFormat(pf24bit);
