@@ -159,49 +159,35 @@ const uint8_t* TCodecReadStream::ReadInPlace(int32_t Count) {
   return data;
 }
 
-uint8_t TCodecReadStream::ReadByte() {
-  if (PastEnd || Stopped) return 0;
-  if (Consumed + 1 > Limit) {
+const uint8_t* TCodecReadStream::Take(int32_t Count) {
+  if (PastEnd || Stopped) return nullptr;
+  if (Consumed + Count > Limit) {
     PastEnd = true;
-    return 0;
+    return nullptr;
   }
-  if (Buffered == 0) Refill(0);
-  const uint8_t value = *Cursor;
-  Advance(1);
-  return value;
+  if (Buffered < Count) {
+    const int32_t keep = static_cast<int32_t>(Buffered);
+    std::memmove(Buffer.get(), Cursor, static_cast<size_t>(keep));
+    Refill(keep);
+  }
+  const uint8_t* data = Cursor;
+  Advance(Count);
+  return data;
+}
+
+uint8_t TCodecReadStream::ReadByte() {
+  const uint8_t* p = Take(1);
+  return p ? p[0] : 0;
 }
 
 uint16_t TCodecReadStream::ReadUInt16BE() {
-  if (PastEnd || Stopped) return 0;
-  if (Consumed + 2 > Limit) {
-    PastEnd = true;
-    return 0;
-  }
-  if (Buffered < 2) {
-    const int32_t keep = static_cast<int32_t>(Buffered);
-    std::memmove(Buffer.get(), Cursor, static_cast<size_t>(keep));
-    Refill(keep);
-  }
-  const uint16_t value = static_cast<uint16_t>(Cursor[0] << 8 | Cursor[1]);
-  Advance(2);
-  return value;
+  const uint8_t* p = Take(2);
+  return p ? static_cast<uint16_t>(p[0] << 8 | p[1]) : 0;
 }
 
 uint32_t TCodecReadStream::ReadUInt32BE() {
-  if (PastEnd || Stopped) return 0;
-  if (Consumed + 4 > Limit) {
-    PastEnd = true;
-    return 0;
-  }
-  if (Buffered < 4) {
-    const int32_t keep = static_cast<int32_t>(Buffered);
-    std::memmove(Buffer.get(), Cursor, static_cast<size_t>(keep));
-    Refill(keep);
-  }
-  const uint32_t value =
-      uint32_t{Cursor[0]} << 24 | uint32_t{Cursor[1]} << 16 | uint32_t{Cursor[2]} << 8 | Cursor[3];
-  Advance(4);
-  return value;
+  const uint8_t* p = Take(4);
+  return p ? uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3] : 0;
 }
 
 void TCodecReadStream::Skip(int32_t Count) {

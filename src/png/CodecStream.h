@@ -87,6 +87,9 @@ class TCodecReadStream : public TObject {
  private:
   void Refill(int32_t Keep);
   void Advance(int64_t Count);
+  // Consumes a few bytes (far fewer than the buffer holds) and returns their address; nullptr and nothing
+  // consumed once stopped or past the end, or when the window ends first (which sets PastEnd).
+  const uint8_t* Take(int32_t Count);
   std::unique_ptr<uint8_t[]> Buffer;  // nil while a memory stream is read in place
   bool InPlace = false;
 };
