@@ -1,4 +1,6 @@
 // TDibGraphic: sharing, sizes, pixel formats with progress, platform bitmaps, streams, clipboard, drawing.
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -431,7 +433,9 @@ TEST(DibGraphic, StreamsAndFiles) {
   EXPECT_EQ(h.PixelFormat(), dpf4BitRLE);
   EXPECT_FALSE(h.Modified);
 
-  const std::string file = (std::filesystem::temp_directory_path() / "dib_graphic_test.dib").string();
+  const std::string file =
+      (std::filesystem::temp_directory_path() / ("dib_graphic_test_" + std::to_string(getpid()) + ".dib"))
+          .string();
   g.SaveToFile(file);
   TDibGraphic f;
   f.LoadFromFile(file);

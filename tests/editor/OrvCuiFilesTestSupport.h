@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,13 +19,16 @@ namespace filestest {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under the test temp directory, removed with everything in it at the end of the test.
+// A fresh folder under the test temp directory, named by test and process, removed with everything in it at
+// the end of the test.
 class TempFolder {
  public:
   TempFolder() {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    // The process id keeps runs of the same test from other build folders apart.
     std::string name = std::string("tilora-files-") +
-                       (info ? std::string(info->test_suite_name()) + "-" + info->name() : "test");
+                       (info ? std::string(info->test_suite_name()) + "-" + info->name() : "test") + "-" +
+                       std::to_string(getpid());
     for (char& c : name)
       if (c == '/') c = '_';
     FPath = fs::path(testing::TempDir()) / name;

@@ -3,6 +3,7 @@
 // a table of malformed files that must all be rejected without touching the bitmap.
 #include <gtest/gtest.h>
 #include <stb_image.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -206,7 +207,7 @@ TEST(Bmp, EmptyBitmapRoundTrips) {
 
 TEST(Bmp, FilesAndStreamsInsideLargerStreams) {
   auto original = PatternBitmap(pf8bit);
-  const std::string name = testing::TempDir() + "/bmp_file_test.bmp";
+  const std::string name = testing::TempDir() + "/bmp_file_test_" + std::to_string(getpid()) + ".bmp";
   original->SaveToFile(name);
   TBitmap fromFile;
   fromFile.LoadFromFile(name);
