@@ -98,8 +98,8 @@ BENCHMARK(BM_SaveEditImage)
     ->ReportAggregatesOnly(true);
 
 // Keeps the median over the repetitions of the CPU time (user and system) per iteration of every benchmark
-// beside the console output. CPU time
-// is what the comparison uses: on a shared machine the wall-clock time mostly measures the other processes.
+// beside the console output. CPU time is what the comparison uses: on a shared machine the wall-clock time
+// mostly measures the other processes.
 class TShareReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& Runs) override {
