@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include "PixelRows.h"
+
 namespace {
 
 // The colours of an indexed bitmap's indices: its palette, or the default one when it has none, padded with
@@ -60,16 +62,10 @@ QImage BitmapToQImage(const TBitmap& Bitmap, const QRect& R) {
   // 4-bit pixels (high nibble first) and 1-bit rows starting inside a byte: one index per byte.
   QImage image(area.size(), QImage::Format_Indexed8);
   image.setColorTable(ColorTable(Bitmap, bits));
-  const int perByte = 8 / bits;
-  const int mask = (1 << bits) - 1;
   for (int y = 0; y < area.height(); ++y) {
     const uint8_t* row = top + static_cast<int64_t>(y) * Bitmap.RowBytes();
     uchar* out = image.scanLine(y);
-    for (int x = 0; x < area.width(); ++x) {
-      const int column = area.left() + x;
-      const int shift = 8 - bits * (column % perByte + 1);
-      out[x] = static_cast<uchar>((row[column / perByte] >> shift) & mask);
-    }
+    for (int x = 0; x < area.width(); ++x) out[x] = static_cast<uchar>(ReadPixel(row, area.left() + x, bits));
   }
   return image;
 }
