@@ -18,7 +18,7 @@ namespace {
 // ---------------------------------------------------------------------------------------------------------------
 // A BMP file built field by field
 
-struct BmpSpec {
+struct BmpDesc {
   uint32_t HeaderSize = 40;
   int32_t Width = 2, Height = 2;
   uint16_t Planes = 1, BitCount = 8;
@@ -35,7 +35,7 @@ void Put(std::vector<uint8_t>& d, uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) d.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& s) {
+std::vector<uint8_t> BuildBmp(const BmpDesc& s) {
   std::vector<uint8_t> h;
   Put(h, s.HeaderSize, 4);
   if (s.HeaderSize == 12) {
@@ -231,7 +231,7 @@ TEST(Bmp, FilesAndStreamsInsideLargerStreams) {
 // Variants the reader accepts
 
 TEST(Bmp, ReadsACoreHeaderWithItsThreeByteColours) {
-  BmpSpec s;
+  BmpDesc s;
   s.HeaderSize = 12;
   s.Width = 3;
   s.Height = 2;
@@ -248,7 +248,7 @@ TEST(Bmp, ReadsACoreHeaderWithItsThreeByteColours) {
 }
 
 TEST(Bmp, ReadsVersionFourAndFiveHeaders) {
-  BmpSpec s;
+  BmpDesc s;
   s.HeaderSize = 108;
   s.Width = 2;
   s.Height = 1;
@@ -261,7 +261,7 @@ TEST(Bmp, ReadsVersionFourAndFiveHeaders) {
   EXPECT_EQ(b.PixelFormat(), pf16bit);
   EXPECT_EQ(PixelColors(b), (std::vector<TColor>{RGB(255, 0, 0), RGB(0, 0, 255)}));
 
-  BmpSpec v5;
+  BmpDesc v5;
   v5.HeaderSize = 124;
   v5.Width = 1;
   v5.Height = 1;
@@ -273,7 +273,7 @@ TEST(Bmp, ReadsVersionFourAndFiveHeaders) {
 }
 
 TEST(Bmp, ReadsTopDownRowsAndShortColourTables) {
-  BmpSpec s;
+  BmpDesc s;
   s.Width = 2;
   s.Height = -2;
   s.ClrUsed = 3;
@@ -286,7 +286,7 @@ TEST(Bmp, ReadsTopDownRowsAndShortColourTables) {
   EXPECT_EQ(PixelColors(b), (std::vector<TColor>{RGB(10, 20, 30), clWhite, clWhite, clBlack}));
 
   // More declared colours than the format holds: the first 256 are taken, the pixels found at their offset.
-  BmpSpec many;
+  BmpDesc many;
   many.Width = 1;
   many.Height = 1;
   many.ClrUsed = 300;
@@ -299,7 +299,7 @@ TEST(Bmp, ReadsTopDownRowsAndShortColourTables) {
 }
 
 TEST(Bmp, ReadsRle8AndRle4) {
-  BmpSpec s;
+  BmpDesc s;
   s.Width = 4;
   s.Height = 2;
   s.Compression = BI_RLE8;
@@ -349,7 +349,7 @@ TEST(Bmp, BitFieldsPickTheFormatOrConvertExactly) {
       {32, {0x3FF00000, 0x000FFC00, 0x000003FF}, {0xFF, 0x03, 0xF0, 0x3F}, pf24bit, RGB(255, 0, 255)},
   };
   for (const Case& c : cases) {
-    BmpSpec s;
+    BmpDesc s;
     s.Width = 1;
     s.Height = 1;
     s.BitCount = c.BitCount;
@@ -362,7 +362,7 @@ TEST(Bmp, BitFieldsPickTheFormatOrConvertExactly) {
     EXPECT_EQ(b.GetPixel(0, 0), c.Color) << c.Masks[0];
   }
   // 16-bit rows without bit fields are 5-5-5 and keep their bits as stored.
-  BmpSpec plain;
+  BmpDesc plain;
   plain.Width = 1;
   plain.Height = 1;
   plain.BitCount = 16;
@@ -386,15 +386,15 @@ std::ostream& operator<<(std::ostream& os, const Malformed& m) {
 }
 
 // A valid 2 x 2, 8-bit file with two colours, changed by each case.
-BmpSpec Base() {
-  BmpSpec s;
+BmpDesc Base() {
+  BmpDesc s;
   s.ClrUsed = 2;
   s.Colors = {clBlack, clWhite};
   s.Pixels = {0, 1, 0, 0, 1, 0, 0, 0};
   return s;
 }
-std::vector<uint8_t> With(const std::function<void(BmpSpec&)>& change) {
-  BmpSpec s = Base();
+std::vector<uint8_t> With(const std::function<void(BmpDesc&)>& change) {
+  BmpDesc s = Base();
   change(s);
   return BuildBmp(s);
 }
@@ -403,7 +403,7 @@ std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
   return bytes;
 }
 std::vector<uint8_t> Rle8(std::vector<uint8_t> data) {
-  return With([&](BmpSpec& s) {
+  return With([&](BmpDesc& s) {
     s.Compression = BI_RLE8;
     s.Pixels = std::move(data);
   });
@@ -411,7 +411,7 @@ std::vector<uint8_t> Rle8(std::vector<uint8_t> data) {
 
 // The base changed to 16 bits with bit fields of the given masks.
 std::vector<uint8_t> Fields16(std::vector<uint32_t> masks) {
-  return With([&](BmpSpec& s) {
+  return With([&](BmpDesc& s) {
     s.BitCount = 16;
     s.Compression = BI_BITFIELDS;
     s.Masks = std::move(masks);
@@ -448,8 +448,8 @@ INSTANTIATE_TEST_SUITE_P(
                     return f;
                   }},
         Malformed{"InfoHeaderCut", [] { return Cut(BuildBmp(Base()), 14 + 30); }},
-        Malformed{"HeaderSize20", [] { return With([](BmpSpec& s) { s.HeaderSize = 20; }); }},
-        Malformed{"HeaderSize64", [] { return With([](BmpSpec& s) { s.HeaderSize = 64; }); }},
+        Malformed{"HeaderSize20", [] { return With([](BmpDesc& s) { s.HeaderSize = 20; }); }},
+        Malformed{"HeaderSize64", [] { return With([](BmpDesc& s) { s.HeaderSize = 64; }); }},
         Malformed{"ColourTableCut", [] { return Cut(BuildBmp(Base()), 14 + 40 + 6); }},
         Malformed{"PixelsCut",
                   [] {
@@ -457,50 +457,50 @@ INSTANTIATE_TEST_SUITE_P(
                     f.pop_back();
                     return f;
                   }},
-        Malformed{"OffsetInsideTheHeader", [] { return With([](BmpSpec& s) { s.OffBitsChange = -20; }); }},
+        Malformed{"OffsetInsideTheHeader", [] { return With([](BmpDesc& s) { s.OffBitsChange = -20; }); }},
         Malformed{"OffsetInsideTheColourTable",
-                  [] { return With([](BmpSpec& s) { s.OffBitsChange = -4; }); }},
-        Malformed{"OffsetPastTheEnd", [] { return With([](BmpSpec& s) { s.OffBitsChange = 100; }); }},
-        Malformed{"BitCount3", [] { return With([](BmpSpec& s) { s.BitCount = 3; }); }},
-        Malformed{"BitCount0", [] { return With([](BmpSpec& s) { s.BitCount = 0; }); }},
-        Malformed{"TwoPlanes", [] { return With([](BmpSpec& s) { s.Planes = 2; }); }},
-        Malformed{"NegativeWidth", [] { return With([](BmpSpec& s) { s.Width = -2; }); }},
-        Malformed{"SmallestHeight", [] { return With([](BmpSpec& s) { s.Height = INT32_MIN; }); }},
+                  [] { return With([](BmpDesc& s) { s.OffBitsChange = -4; }); }},
+        Malformed{"OffsetPastTheEnd", [] { return With([](BmpDesc& s) { s.OffBitsChange = 100; }); }},
+        Malformed{"BitCount3", [] { return With([](BmpDesc& s) { s.BitCount = 3; }); }},
+        Malformed{"BitCount0", [] { return With([](BmpDesc& s) { s.BitCount = 0; }); }},
+        Malformed{"TwoPlanes", [] { return With([](BmpDesc& s) { s.Planes = 2; }); }},
+        Malformed{"NegativeWidth", [] { return With([](BmpDesc& s) { s.Width = -2; }); }},
+        Malformed{"SmallestHeight", [] { return With([](BmpDesc& s) { s.Height = INT32_MIN; }); }},
         Malformed{"Rle8WithFourBits",
                   [] {
-                    return With([](BmpSpec& s) {
+                    return With([](BmpDesc& s) {
                       s.BitCount = 4;
                       s.Compression = BI_RLE8;
                     });
                   }},
-        Malformed{"Rle4WithEightBits", [] { return With([](BmpSpec& s) { s.Compression = BI_RLE4; }); }},
+        Malformed{"Rle4WithEightBits", [] { return With([](BmpDesc& s) { s.Compression = BI_RLE4; }); }},
         Malformed{"BitFieldsWith24Bits",
                   [] {
-                    return With([](BmpSpec& s) {
+                    return With([](BmpDesc& s) {
                       s.BitCount = 24;
                       s.Compression = BI_BITFIELDS;
                     });
                   }},
-        Malformed{"JpegCompression", [] { return With([](BmpSpec& s) { s.Compression = 4; }); }},
+        Malformed{"JpegCompression", [] { return With([](BmpDesc& s) { s.Compression = 4; }); }},
         Malformed{"TopDownRle",
                   [] {
-                    return With([](BmpSpec& s) {
+                    return With([](BmpDesc& s) {
                       s.Height = -2;
                       s.Compression = BI_RLE8;
                     });
                   }},
         Malformed{"CoreHeaderWith16Bits",
                   [] {
-                    return With([](BmpSpec& s) {
+                    return With([](BmpDesc& s) {
                       s.HeaderSize = 12;
                       s.BitCount = 16;
                       s.Colors = {};
                     });
                   }},
-        Malformed{"CoreColourTableCut", [] { return With([](BmpSpec& s) { s.HeaderSize = 12; }); }},
+        Malformed{"CoreColourTableCut", [] { return With([](BmpDesc& s) { s.HeaderSize = 12; }); }},
         Malformed{"ByteCountOverflows",
                   [] {
-                    return With([](BmpSpec& s) {
+                    return With([](BmpDesc& s) {
                       s.Width = INT32_MAX;
                       s.Height = INT32_MAX;
                       s.BitCount = 24;
@@ -510,14 +510,14 @@ INSTANTIATE_TEST_SUITE_P(
                   }},
         Malformed{"PixelMemoryAboveTheLimit",
                   [] {
-                    return With([](BmpSpec& s) {
+                    return With([](BmpDesc& s) {
                       s.Width = 50000;
                       s.Height = 50000;
                     });
                   }},
         Malformed{"LargeAndTruncated",
                   [] {
-                    return With([](BmpSpec& s) {
+                    return With([](BmpDesc& s) {
                       s.Width = 20000;
                       s.Height = 20000;
                     });
@@ -556,7 +556,7 @@ INSTANTIATE_TEST_SUITE_P(
                   }},
         Malformed{"RleSizeBeyondTheFile",
                   [] {
-                    return With([](BmpSpec& s) {
+                    return With([](BmpDesc& s) {
                       s.Compression = BI_RLE8;
                       s.Pixels = {0, 1};
                       s.SizeImage = 100;
@@ -586,7 +586,7 @@ TEST(BmpClipboard, PackedDibRoundTrips) {
 
 TEST(BmpClipboard, PixelsFollowTheWholeColourTable) {
   // An 8-bit packed DIB without a colour count carries 256 colours before its pixels.
-  std::vector<uint8_t> file = With([](BmpSpec& s) {
+  std::vector<uint8_t> file = With([](BmpDesc& s) {
     s.ClrUsed = 0;
     s.Colors.assign(256, clBlack);
     s.Colors[1] = RGB(1, 2, 3);
