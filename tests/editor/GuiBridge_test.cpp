@@ -5,7 +5,6 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -204,19 +203,20 @@ class BridgeTest : public QObject {
 
     // The dialog's preview pane follows the highlighted file.
     const auto dialog = CreatePictureDialog({TPictureDialog::Open, "t", "b (*.bmp)|*.bmp", "bmp"}, nullptr);
-    auto* model = dialog->findChild<QFileSystemModel*>();
-    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
     dialog->setDirectory(dir.path());
     dialog->show();
-    QVERIFY(loaded.wait(5000) || model->rowCount(model->index(dir.path())) > 0);
     auto* list = dialog->findChild<QListView*>("listView");
     QVERIFY(list);
-    auto* proxy = list->model();
-    QModelIndex wide;
-    for (int row = 0; row < proxy->rowCount(list->rootIndex()); ++row)
-      if (proxy->index(row, 0, list->rootIndex()).data().toString() == "wide.bmp")
-        wide = proxy->index(row, 0, list->rootIndex());
-    QVERIFY(wide.isValid());
+    // The file system model fills the list in the background; wait until the file shows.
+    const auto findWide = [list] {
+      auto* proxy = list->model();
+      for (int row = 0; row < proxy->rowCount(list->rootIndex()); ++row)
+        if (proxy->index(row, 0, list->rootIndex()).data().toString() == "wide.bmp")
+          return proxy->index(row, 0, list->rootIndex());
+      return QModelIndex();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(findWide().isValid(), 20000);
+    const QModelIndex wide = findWide();
     list->setCurrentIndex(wide);
     auto* picture = dialog->findChild<QLabel*>("PreviewPicture");
     auto* caption = dialog->findChild<QLabel*>("PreviewCaption");
