@@ -21,6 +21,12 @@ void Save(const std::string& target, const std::string& name, const Bytes& bytes
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// A PNG graphic whose files carry a fixed tIME, so that the seeds come out the same on every run.
+void FixTime(TPngGraphic& png) {
+  png.UseCurrentTime = false;
+  png.ImageTime = TPngTime{2000, 1, 1, 0, 0, 0};
+}
+
 Bytes With(Bytes bytes, uint8_t last) {
   bytes.push_back(last);
   return bytes;
@@ -56,6 +62,7 @@ int main(int argc, char** argv) {
   for (const auto& [format, bits] : seeds::BitmapFormats) {
     if (format == pf15bit || format == pf16bit) continue;
     TPngGraphic png;
+    FixTime(png);
     png.Assign(seeds::Picture(format).get());
     const std::string name = std::string("png") + bits;
     Save("png_decoder", name + ".png", With(seeds::StreamBytes(png), 0));
@@ -65,6 +72,7 @@ int main(int argc, char** argv) {
   }
   {
     TPngGraphic png;
+    FixTime(png);
     png.Assign(seeds::Picture(pf8bit).get());
     png.GrayScale = true;
     Save("png_decoder", "grey.png", With(seeds::StreamBytes(png), 0));
