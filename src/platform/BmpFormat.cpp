@@ -279,8 +279,10 @@ void TBitmap::SaveToStream(TStream& Stream) {
   Put32(file, static_cast<uint32_t>(kFileHeaderSize + header.size()));
   file.insert(file.end(), header.begin(), header.end());
   Stream.WriteBuffer(file.data(), static_cast<int64_t>(file.size()));
-  for (int32_t y = FImage->Height - 1; y >= 0; --y)
-    Stream.WriteBuffer(FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes, FImage->RowBytes);
+  // An image without pixels (a width of 0) has no rows to write, however many it counts.
+  if (!FImage->Bits.empty())
+    for (int32_t y = FImage->Height - 1; y >= 0; --y)
+      Stream.WriteBuffer(FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes, FImage->RowBytes);
 }
 
 void TBitmap::LoadFromClipboardFormat(uint16_t Format, HGLOBAL Data, HPALETTE) {
@@ -305,7 +307,7 @@ void TBitmap::SaveToClipboardFormat(uint16_t& Format, HGLOBAL& Data, HPALETTE& P
   uint8_t* p = GlobalLock(block);
   std::memcpy(p, header.data(), header.size());
   p += header.size();
-  // An image without pixels (a width of 0) has rows of no bytes and no pixel memory to copy from.
+  // An image without pixels (a width of 0) has no rows to copy and no pixel memory to copy from.
   if (!FImage->Bits.empty())
     for (int32_t y = FImage->Height - 1; y >= 0; --y, p += FImage->RowBytes)
       std::memcpy(p, FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes,

@@ -432,6 +432,35 @@ TEST(AllocationLimits, HeadersAnnouncingPicturesTooLargeToHoldAreRefusedBeforeMe
   }
 }
 
+// A memory stream that counts the calls to Write.
+class TWriteCounter : public TMemoryStream {
+ public:
+  int64_t Write(const void* Buffer, int64_t Count) override {
+    ++Calls;
+    return TMemoryStream::Write(Buffer, Count);
+  }
+  int64_t Calls = 0;
+};
+
+// A BMP may count a billion rows of no pixels (width 0); the bitmap reads it as an empty picture, and its
+// writers do not step through the rows.
+TEST(AllocationLimits, APictureOfWidthZeroAndABillionRowsIsWrittenWithoutVisitingItsRows) {
+  TMemoryStream file;
+  file.Data() = InfoHeaderBmp(0, 1 << 30, 8, BI_RGB, 0, 0);
+  TBitmap bitmap;
+  bitmap.LoadFromStream(file);
+  ASSERT_TRUE(bitmap.Empty());
+  ASSERT_EQ(bitmap.Height(), 1 << 30);
+  TWriteCounter written;
+  bitmap.SaveToStream(written);
+  EXPECT_LE(written.Calls, 2);
+  uint16_t format = 0;
+  HGLOBAL block;
+  HPALETTE palette;
+  bitmap.SaveToClipboardFormat(format, block, palette);
+  EXPECT_EQ(block->Bytes.size(), written.Data().size() - 14);
+}
+
 // A stream over memory that counts the bytes read from it; not a memory stream, so readers go through Read.
 class TCountingStream : public TStream {
  public:
