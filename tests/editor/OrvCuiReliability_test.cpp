@@ -302,6 +302,25 @@ TEST(PngDamageZlib, AStreamAskingForAPresetDictionaryRaisesTheReadError) {
   }
 }
 
+// A chunk length above 2^31 - 1 runs past the end of any file: what follows lies inside that chunk, so the
+// decoder ends there without an image (and its count of the chunk's bytes never wraps).
+TEST(PngDamageChunkLength, ALengthAbove2To31EndsTheFileInsideThatChunk) {
+  const Bytes image = pngdec::Compress({0, 1, 2, 0, 3, 4});
+  for (uint32_t length : {0x80000000u, 0x80000002u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(length);
+    Bytes file = PngWithData(2, 2, 8, 0, image);
+    Bytes chunk;
+    pngdec::PutBE32(chunk, length);
+    chunk.insert(chunk.end(), {'b', 'K', 'G', 'D', 0, 9, 0, 0, 0, 0});  // the CRC is not checked
+    file.insert(file.begin() + 8 + 25, chunk.begin(), chunk.end());     // after the signature and IHDR
+    TMemoryStream stream;
+    stream.Data() = file;
+    TPngGraphic png;
+    png.LoadFromStream(stream);
+    EXPECT_TRUE(png.Empty());
+  }
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Allocation limits
 
