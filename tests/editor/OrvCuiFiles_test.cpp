@@ -101,7 +101,7 @@ TEST_P(SaveDepth, FileHasTheDepthOfTheColourCountAndTheReducedPixels) {
   TOrvDatas doc;
   doc.SetChipSize(24, 16);
   FillWithColors(*doc.EditImage, 35, 23, c.Count,
-                 [&](int k) { return c.Single != -1 ? c.Single : DistinctColor(k); });
+                 [&c = c](int k) { return c.Single != -1 ? c.Single : DistinctColor(k); });
   ASSERT_EQ(TOrvDatas::CountColors(*doc.EditImage), c.Count);
   const BitmapSnapshot before = Snapshot(*doc.EditImage);
   const std::vector<TColor> original = Colors(*doc.EditImage);

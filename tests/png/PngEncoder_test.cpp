@@ -51,12 +51,13 @@ TEST_P(EncoderRoundTrip, LibpngReadsTheSourcePixels) {
     for (const int filter : {0, 1, 2, 3, 4, 5, 9}) {
       SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]) + " filter " +
                    std::to_string(filter));
-      const Bytes file = Encode(*bitmap, [&](TPngWriteStream& e) {
-        e.FilterType = filter;
-        e.Interlace = interlace ? 1 : 0;
-        e.GrayScale = gray;
-        if (withAlpha) e.AlphaSource = alpha.get();
-      });
+      const Bytes file =
+          Encode(*bitmap, [&, interlace = interlace, gray = gray, withAlpha = withAlpha](TPngWriteStream& e) {
+            e.FilterType = filter;
+            e.Interlace = interlace ? 1 : 0;
+            e.GrayScale = gray;
+            if (withAlpha) e.AlphaSource = alpha.get();
+          });
       const pngtest::Decoded decoded = pngtest::LibpngRead(file, true);
       EXPECT_TRUE(decoded.Warnings.empty()) << decoded.Warnings.front();
       EXPECT_EQ(decoded.ColorType, expectedType);
@@ -514,7 +515,7 @@ TEST(EncoderFilter, FixedFilterTypesAndOutOfRangeOptions) {
   for (const auto& [option, type] : {std::pair{1, 0}, std::pair{2, 1}, std::pair{3, 2}, std::pair{4, 3},
                                      std::pair{5, 4}, std::pair{9, 0}, std::pair{0x102, 1}}) {
     SCOPED_TRACE(option);
-    const Bytes file = Encode(*bitmap, [&](TPngWriteStream& e) { e.FilterType = option; });
+    const Bytes file = Encode(*bitmap, [option = option](TPngWriteStream& e) { e.FilterType = option; });
     EXPECT_EQ(pngenc::RowFilters(file, 60), Bytes(6, static_cast<uint8_t>(type)));
   }
   // A compression level outside -1..9 is zlib's default.
