@@ -111,7 +111,7 @@ size_t RawBytes(uint32_t width, uint32_t height, int bitsPerPixel, bool adam7) {
   return total;
 }
 
-Image Finish(Bytes file, const pngdec::LibpngSpec& desc, int bitsPerPixel) {
+Image Finish(Bytes file, const pngdec::LibpngDesc& desc, int bitsPerPixel) {
   Image image;
   image.File = std::move(file);
   size_t pos = 8;
@@ -141,7 +141,7 @@ Image Finish(Bytes file, const pngdec::LibpngSpec& desc, int bitsPerPixel) {
 
 // An image of the desc whose pixels (of bitsPerPixel / 8 bytes) the function fills, written by libpng.
 template <class PixelFunction>
-Image MakeImage(const pngdec::LibpngSpec& desc, int bitsPerPixel, PixelFunction pixel) {
+Image MakeImage(const pngdec::LibpngDesc& desc, int bitsPerPixel, PixelFunction pixel) {
   const size_t bytes = static_cast<size_t>(bitsPerPixel / 8);
   std::vector<Bytes> rows(desc.Height, Bytes(desc.Width * bytes));
   for (uint32_t y = 0; y < desc.Height; ++y)
@@ -152,7 +152,7 @@ Image MakeImage(const pngdec::LibpngSpec& desc, int bitsPerPixel, PixelFunction 
 // Bands of different texture, so that libpng's filter heuristic picks different filters down the image.
 const Image& RgbImage() {
   static const Image image = [] {
-    pngdec::LibpngSpec desc;
+    pngdec::LibpngDesc desc;
     desc.Width = desc.Height = 4096;
     desc.ColorType = PNG_COLOR_TYPE_RGB;
     return MakeImage(desc, 24, [](uint32_t x, uint32_t y, uint8_t* p) {
@@ -188,7 +188,7 @@ const Image& RgbImage() {
 
 const Image& PaletteImage() {
   static const Image image = [] {
-    pngdec::LibpngSpec desc;
+    pngdec::LibpngDesc desc;
     desc.Width = desc.Height = 4096;
     desc.ColorType = PNG_COLOR_TYPE_PALETTE;
     desc.Filters = PNG_FILTER_NONE;
@@ -203,7 +203,7 @@ const Image& PaletteImage() {
 
 const Image& InterlacedRgbaImage() {
   static const Image image = [] {
-    pngdec::LibpngSpec desc;
+    pngdec::LibpngDesc desc;
     desc.Width = desc.Height = 2048;
     desc.ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
     desc.Interlace = PNG_INTERLACE_ADAM7;

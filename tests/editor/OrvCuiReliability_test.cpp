@@ -51,21 +51,21 @@ const PngKind kPngKinds[] = {
 };
 
 Bytes PngFile(const PngKind& kind) {
-  pngdec::LibpngSpec spec;
-  spec.Width = 9;
-  spec.Height = 7;
-  spec.ColorType = kind.ColorType;
-  spec.BitDepth = kind.BitDepth;
-  spec.Interlace = kind.Interlace;
+  pngdec::LibpngDesc desc;
+  desc.Width = 9;
+  desc.Height = 7;
+  desc.ColorType = kind.ColorType;
+  desc.BitDepth = kind.BitDepth;
+  desc.Interlace = kind.Interlace;
   if (kind.ColorType == PNG_COLOR_TYPE_PALETTE) {
     for (int i = 0; i < (1 << kind.BitDepth); ++i)
-      spec.Palette.push_back(png_color{static_cast<png_byte>(i * 3), static_cast<png_byte>(255 - i),
+      desc.Palette.push_back(png_color{static_cast<png_byte>(i * 3), static_cast<png_byte>(255 - i),
                                        static_cast<png_byte>(i * 7)});
-    if (kind.Transparency) spec.Trans = {0, 128, 255, 7};
+    if (kind.Transparency) desc.Trans = {0, 128, 255, 7};
   } else if (kind.Transparency) {
-    spec.TransColor = png_color_16{0, 0x1234, 0x5678, 0x9ABC, 0x1234};
+    desc.TransColor = png_color_16{0, 0x1234, 0x5678, 0x9ABC, 0x1234};
   }
-  return pngdec::LibpngWrite(spec, pngdec::NoiseRows(spec, 11));
+  return pngdec::LibpngWrite(desc, pngdec::NoiseRows(desc, 11));
 }
 
 // Bytes of a PNG up to and including the zlib header at the start of its first IDAT chunk.

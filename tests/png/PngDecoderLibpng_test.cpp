@@ -51,8 +51,8 @@ std::vector<MatrixCase> AllCases() {
   return cases;
 }
 
-LibpngSpec SpecFor(const MatrixCase& c) {
-  LibpngSpec desc;
+LibpngDesc DescFor(const MatrixCase& c) {
+  LibpngDesc desc;
   desc.Width = c.Width;
   desc.Height = c.Height;
   desc.ColorType = c.ColorType;
@@ -85,7 +85,7 @@ class PngDecoderMatrix : public testing::TestWithParam<MatrixCase> {};
 
 TEST_P(PngDecoderMatrix, MatchesLibpng) {
   const MatrixCase& c = GetParam();
-  const LibpngSpec desc = SpecFor(c);
+  const LibpngDesc desc = DescFor(c);
   std::vector<Bytes> rows = NoiseRows(desc, c.Width * 131 + c.Height * 7 + c.BitDepth);
   // The first pixel carries the transparent grey or RGB colour, so that transparency is exercised.
   if (desc.TransColor && c.BitDepth == 8) {

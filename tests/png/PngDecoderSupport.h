@@ -82,7 +82,7 @@ inline Bytes Compress(const Bytes& raw, int level = 6) {
 
 // What libpng is asked to write. Rows hold the raw samples as PNG stores them (packed below 8 bits, 16-bit
 // samples most significant byte first).
-struct LibpngSpec {
+struct LibpngDesc {
   uint32_t Width = 1, Height = 1;
   int ColorType = PNG_COLOR_TYPE_GRAY;
   int BitDepth = 8;
@@ -107,12 +107,12 @@ inline int Channels(int colorType) {
   }
 }
 
-inline size_t RawRowBytes(const LibpngSpec& desc) {
+inline size_t RawRowBytes(const LibpngDesc& desc) {
   return (size_t{desc.Width} * Channels(desc.ColorType) * desc.BitDepth + 7) / 8;
 }
 
 // Deterministic noise rows for a desc; palette indices stay below the palette size.
-inline std::vector<Bytes> NoiseRows(const LibpngSpec& desc, uint32_t seed) {
+inline std::vector<Bytes> NoiseRows(const LibpngDesc& desc, uint32_t seed) {
   std::vector<Bytes> rows(desc.Height, Bytes(RawRowBytes(desc)));
   uint32_t state = seed ? seed : 1;
   for (auto& row : rows)
@@ -127,7 +127,7 @@ inline std::vector<Bytes> NoiseRows(const LibpngSpec& desc, uint32_t seed) {
   return rows;
 }
 
-inline Bytes LibpngWrite(const LibpngSpec& desc, const std::vector<Bytes>& rows) {
+inline Bytes LibpngWrite(const LibpngDesc& desc, const std::vector<Bytes>& rows) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);

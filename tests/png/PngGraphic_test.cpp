@@ -42,7 +42,7 @@ std::unique_ptr<TPngGraphic> GraphicOf(TBitmap& bitmap) {
 
 // An RGBA file written by libpng.
 Bytes LibpngRgba(uint32_t width, uint32_t height, uint32_t seed) {
-  pngdec::LibpngSpec desc;
+  pngdec::LibpngDesc desc;
   desc.Width = width;
   desc.Height = height;
   desc.ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -330,7 +330,7 @@ TEST(PngGraphic, SizeChangesOnlyTouchNonEmptyBitmaps) {
 }
 
 TEST(PngGraphic, TransparencyFollowsTheLoadedBitmap) {
-  pngdec::LibpngSpec desc;
+  pngdec::LibpngDesc desc;
   desc.Width = 3;
   desc.Height = 2;
   desc.ColorType = PNG_COLOR_TYPE_RGB;

@@ -50,7 +50,7 @@ ToolRun RunTool(const TempFolder& folder, const std::vector<std::string>& args) 
 
 // A PNG written by libpng: its image and its rows, packed as the colour type and depth lay them out.
 struct PngInput {
-  pngdec::LibpngSpec Image;
+  pngdec::LibpngDesc Image;
   std::vector<pngdec::Bytes> Rows;
   void Write(const std::string& path) const { WriteFileBytes(path, pngdec::LibpngWrite(Image, Rows)); }
 };
