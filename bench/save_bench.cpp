@@ -4,10 +4,12 @@
 // step's share of the sum and the ratio of the whole save to that sum; the target is a ratio of at most 1.2,
 // and the program exits with status 1 when the ratio is above it. Times are CPU times (user and system).
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <string>
 
 #include "DibImage.h"
 #include "OrvCui.h"
@@ -38,7 +40,8 @@ TOrvDatas& Document() {
 
 std::string OutputPath() {
   static const std::string Path = [] {
-    const auto dir = std::filesystem::temp_directory_path() / "tilora-save-bench";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tilora-save-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     return (dir / "sheet.png").string();
   }();

@@ -244,10 +244,14 @@ void TOrvMain::FormDestroy() {
   MaterialFiles->SaveToFile(FSettings.WritePath);
 }
 
+void TOrvMain::ApplyEnteredChipSize() {
+  Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
+}
+
 void TOrvMain::Button1Click() {
   if (!FDialogs.ExecuteSizeForm(*SizeForm, true)) return;
   FEditView.Valid = false;
-  Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
+  ApplyEnteredChipSize();
   Document->NewEditImage(ToInt32(SizeForm->EnteredColumns()), ToInt32(SizeForm->EnteredRows()));
   RedrawMaterial();
   RedrawEdit();
@@ -258,7 +262,7 @@ void TOrvMain::Button2Click() {
   if (!FDialogs.ExecutePictureDialog(OpenPictureDialog2, files)) return;
   if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
   FEditView.Valid = false;
-  Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
+  ApplyEnteredChipSize();
   Document->LoadEditImage(LocalPath(files.front()));
   RedrawMaterial();
   RedrawEdit();
@@ -275,7 +279,7 @@ void TOrvMain::Button4Click() {
   if (Image2->Picture().Height() == 0) return;
   // Only the chip size is used, so the dialog comes without its image-size group.
   if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
-  Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
+  ApplyEnteredChipSize();
   RedrawMaterial();
   RedrawEdit();
 }

@@ -106,6 +106,8 @@ class TOrvMain : public QMainWindow {
     TRect Selection;  // the selection drawn on the material's picture
   };
   void BuildControls();
+  // Sets the document's chip size to the one entered in the size dialog.
+  void ApplyEnteredChipSize();
   bool MaterialShown() const;
   bool ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const;
   // The redraws after a release on the material and a stamp on the edit image: only the changed areas when
