@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "DibFuzzSupport.h"
-#include "DibInternal.h"
+#include "PixelRows.h"
 
 namespace fuzz {
 
@@ -47,7 +47,7 @@ inline int RunRle(const uint8_t* Data, size_t Size, int Bits) {
     const uint8_t* a = decoded.MemoryRow(y);
     const uint8_t* b = pixels.data() + (bottomUp ? height - 1 - y : y) * stride;
     for (int64_t x = 0; x < width; ++x)
-      Check(dib_detail::GetIndex(a, x, Bits) == dib_detail::GetIndex(b, x, Bits),
+      Check(ReadPixel(a, x, Bits) == ReadPixel(b, x, Bits),
             "the DIB converter and the platform decoder give different pixels");
   }
 
@@ -61,8 +61,7 @@ inline int RunRle(const uint8_t* Data, size_t Size, int Bits) {
   if (!Accepted([&] { back = decode(encoded); })) Finding("the encoder's RLE data are refused");
   for (int64_t y = 0; y < height; ++y)
     for (int64_t x = 0; x < width; ++x)
-      Check(dib_detail::GetIndex(back.MemoryRow(y), x, Bits) ==
-                dib_detail::GetIndex(decoded.MemoryRow(y), x, Bits),
+      Check(ReadPixel(back.MemoryRow(y), x, Bits) == ReadPixel(decoded.MemoryRow(y), x, Bits),
             "RLE encoding and decoding changed a pixel");
   return 0;
 }

@@ -9,11 +9,6 @@
 
 namespace dib_detail {
 
-// Index of pixel x in a 1-, 4- or 8-bit row (the fuzz targets' RLE checks read rows by this name).
-inline uint8_t GetIndex(const uint8_t* row, int64_t x, int bits) {
-  return static_cast<uint8_t>(ReadPixel(row, x, bits));
-}
-
 // The colour of pixel x of a 1-, 4-, 8- or 24-bit row as blue, green, red.
 inline RGBQUAD PixelColor(const TDibRecord& dib, const uint8_t* row, int64_t x) {
   const int bits = dib.Header.biBitCount;
