@@ -64,6 +64,14 @@ void ReplaceZeroResolution(BITMAPINFOHEADER& h) {
   if (h.biYPelsPerMeter == 0) h.biYPelsPerMeter = DefaultResolution;
 }
 
+// Bytes of the colour table as stored after the info header: the colours, with the three bit-field masks in
+// front of them. 16- and 32-bit pictures lose their masks when they are read; a bit count that cannot use
+// masks (a picture that loads but has no pixel format) keeps them, so they are written back where they were
+// read.
+int64_t StoredTableBytes(const BITMAPINFOHEADER& h) {
+  return 4 * static_cast<int64_t>(h.biClrUsed) + (h.biCompression == BI_BITFIELDS ? 12 : 0);
+}
+
 // Colour table bytes (RGBQUAD entries, and bit-field masks in front of them) into the record's table.
 void StoreColorBytes(TDibRecord& record, const uint8_t* bytes, int64_t count) {
   if (count <= 0) return;
@@ -301,13 +309,15 @@ void TDibStorage::LoadFromStream(TStream& Stream) {
 void TDibStorage::SaveToStream(TStream& Stream) const {
   const BITMAPINFOHEADER& h = DIB.Header;
   Assert(h.biClrUsed <= 256, "TDibStorage.SaveToStream: Invalid Color Count");
-  const int64_t offBits = FileHeaderSize + InfoHeaderSize + 4 * static_cast<int64_t>(h.biClrUsed);
+  const int64_t tableBytes = StoredTableBytes(h);
+  const int64_t offBits = FileHeaderSize + InfoHeaderSize + tableBytes;
   std::vector<uint8_t> head(static_cast<size_t>(offBits));
   PutLe16(head.data(), BitmapFileType);
   PutLe32(head.data() + 2, static_cast<uint32_t>(offBits + DIB.ImageSize));
   PutLe32(head.data() + 10, static_cast<uint32_t>(offBits));
   StoreInfoHeader(h, head.data() + FileHeaderSize);
-  std::memcpy(head.data() + FileHeaderSize + InfoHeaderSize, DIB.Colors.data(), 4 * h.biClrUsed);
+  std::memcpy(head.data() + FileHeaderSize + InfoHeaderSize, DIB.Colors.data(),
+              static_cast<size_t>(tableBytes));
   Stream.WriteBuffer(head.data(), offBits);
   Stream.WriteBuffer(DIB.Bits(), DIB.ImageSize);
 }
@@ -357,12 +367,13 @@ void TDibStorage::LoadFromClipboardFormat(const HGLOBAL& Data) {
 HGLOBAL TDibStorage::SaveToClipboardFormat() const {
   const BITMAPINFOHEADER& h = DIB.Header;
   Assert(h.biClrUsed <= 256, "TDibStorage.SaveToClipboardFormat: Invalid Color Count");
-  const int64_t headerBytes = InfoHeaderSize + 4 * static_cast<int64_t>(h.biClrUsed);
+  const int64_t tableBytes = StoredTableBytes(h);
+  const int64_t headerBytes = InfoHeaderSize + tableBytes;
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, headerBytes + DIB.ImageSize);
   if (!block) throw EOutOfMemory("TDibStorage.SaveToClipboardFormat: Out Of Memory");
   uint8_t* p = GlobalLock(block);
   StoreInfoHeader(h, p);
-  std::memcpy(p + InfoHeaderSize, DIB.Colors.data(), 4 * h.biClrUsed);
+  std::memcpy(p + InfoHeaderSize, DIB.Colors.data(), static_cast<size_t>(tableBytes));
   std::memcpy(p + headerBytes, DIB.Bits(), static_cast<size_t>(DIB.ImageSize));
   GlobalUnlock(block);
   return block;

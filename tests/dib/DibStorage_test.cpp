@@ -424,6 +424,37 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, DibFormatRoundTrip,
                                   (std::get<1>(info.param) ? "TopDown" : "BottomUp");
                          });
 
+// Bit fields with a bit count that cannot use them: the picture loads (and has no pixel format), and its own
+// file and clipboard forms keep the masks in front of the colours, so they read back as the same picture.
+TEST(DibStorage, BitFieldsWithoutAPixelFormatSurviveTheirOwnFileAndClipboardForms) {
+  for (const uint16_t bits : {8, 24}) {
+    SCOPED_TRACE(bits);
+    const uint32_t colors = bits == 8 ? 2 : 0;
+    TBytes f;
+    f.FileHeader(14 + 40 + 12 + 4 * colors + 4, 14 + 40 + 12 + 4 * colors)
+        .InfoHeader(1, 1, bits, BI_BITFIELDS, colors);
+    f.U32(0xFF0000).U32(0xFF00).U32(0xFF).Fill(4 * colors, 0x5A).Raw({1, 2, 3, 0});
+    TDibStorage original(false);
+    LoadBytes(original, f.Data);
+    EXPECT_DIB_ERROR(original.GetPixelFormat(), EDibInvalidDIB,
+                     bits == 8 ? "TDibStorage.GetPixelFormat: Invalid DIB(8Bit)"
+                               : "TDibStorage.GetPixelFormat: Invalid DIB(24Bit)");
+
+    TDibStorage fromStream(false);
+    LoadBytes(fromStream, SavedBytes(original));
+    ExpectSameDIB(original, fromStream);
+    const HGLOBAL block = original.SaveToClipboardFormat();
+    EXPECT_EQ(GlobalSize(block), 40 + 12 + 4 * int64_t{colors} + 4);
+    TDibStorage fromClipboard(false);
+    fromClipboard.LoadFromClipboardFormat(block);
+    ExpectSameDIB(original, fromClipboard);
+    for (int i = 0; i < 3 + static_cast<int>(colors); ++i) {
+      EXPECT_EQ(fromStream.DIB.Colors[i], original.DIB.Colors[i]) << i;
+      EXPECT_EQ(fromClipboard.DIB.Colors[i], original.DIB.Colors[i]) << i;
+    }
+  }
+}
+
 TEST(DibStorage, FilesOpenInAnIndependentReader) {
   for (TDibPixelFormat format : {dpf1Bit, dpf4Bit, dpf8Bit, dpf24Bit}) {
     for (bool topDown : {false, true}) {
