@@ -228,6 +228,15 @@ std::vector<uint8_t> DibHeaderBytes(const TBitmapImage& Image) {
   return d;
 }
 
+// Hands the image's rows to Visit in the order a bottom-up DIB stores them. An image without pixels (a width
+// of 0) has no rows to hand over and no pixel memory, however many rows it counts.
+template <class TVisit>
+void ForEachRowInFileOrder(const TBitmapImage& Image, TVisit&& Visit) {
+  if (Image.Bits.empty()) return;
+  for (int32_t y = Image.Height - 1; y >= 0; --y)
+    Visit(Image.Bits.data() + static_cast<int64_t>(y) * Image.RowBytes, Image.RowBytes);
+}
+
 }  // namespace
 
 void TBitmap::LoadFromStream(TStream& Stream) {
@@ -279,10 +288,8 @@ void TBitmap::SaveToStream(TStream& Stream) {
   Put32(file, static_cast<uint32_t>(kFileHeaderSize + header.size()));
   file.insert(file.end(), header.begin(), header.end());
   Stream.WriteBuffer(file.data(), static_cast<int64_t>(file.size()));
-  // An image without pixels (a width of 0) has no rows to write, however many it counts.
-  if (!FImage->Bits.empty())
-    for (int32_t y = FImage->Height - 1; y >= 0; --y)
-      Stream.WriteBuffer(FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes, FImage->RowBytes);
+  ForEachRowInFileOrder(*FImage,
+                        [&Stream](const uint8_t* Row, int32_t Bytes) { Stream.WriteBuffer(Row, Bytes); });
 }
 
 void TBitmap::LoadFromClipboardFormat(uint16_t Format, HGLOBAL Data, HPALETTE) {
@@ -307,11 +314,10 @@ void TBitmap::SaveToClipboardFormat(uint16_t& Format, HGLOBAL& Data, HPALETTE& P
   uint8_t* p = GlobalLock(block);
   std::memcpy(p, header.data(), header.size());
   p += header.size();
-  // An image without pixels (a width of 0) has no rows to copy and no pixel memory to copy from.
-  if (!FImage->Bits.empty())
-    for (int32_t y = FImage->Height - 1; y >= 0; --y, p += FImage->RowBytes)
-      std::memcpy(p, FImage->Bits.data() + static_cast<int64_t>(y) * FImage->RowBytes,
-                  static_cast<size_t>(FImage->RowBytes));
+  ForEachRowInFileOrder(*FImage, [&p](const uint8_t* Row, int32_t Bytes) {
+    std::memcpy(p, Row, static_cast<size_t>(Bytes));
+    p += Bytes;
+  });
   GlobalUnlock(block);
   Format = CF_DIB;
   Data = std::move(block);

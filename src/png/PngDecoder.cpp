@@ -5,17 +5,6 @@
 #include "PngReadStream.h"
 #include "SFunc.h"
 
-namespace {
-
-// A chunk length as the chunk loop counts it down. PNG allows no length above 2^31 - 1; such a length runs
-// past any source, so it is held at that bound, where the reads find the end of the source, and the count
-// never wraps.
-int32_t ChunkLength(uint32_t Length) {
-  return static_cast<int32_t>(std::min<uint32_t>(Length, INT32_MAX));
-}
-
-}  // namespace
-
 TPngReadStream::TPngReadStream() {
   Z.Owner = this;
   Z.BufferCallback = &TPngReadStream::RefillCompressed;
@@ -77,10 +66,16 @@ void TPngReadStream::DecodeImage() {
 // ---------------------------------------------------------------------------------------------------------------
 // Chunks
 
+// PNG allows no chunk length above 2^31 - 1; such a length runs past any source, so it is held at that bound,
+// where the reads find the end of the source, and the count never wraps.
+void TPngReadStream::ReadChunkHeader() {
+  ChunkLeft = static_cast<int32_t>(std::min<uint32_t>(ReadUInt32BE(), INT32_MAX));
+  ChunkType = ReadUInt32BE();
+}
+
 void TPngReadStream::ChunkLoop() {
   while (!PastEnd && !Stopped && (ChunkFlags & EndSeen) == 0) {
-    ChunkLeft = ChunkLength(ReadUInt32BE());
-    ChunkType = ReadUInt32BE();
+    ReadChunkHeader();
     const bool header = (ChunkFlags & HeaderSeen) != 0;
     const bool done = (ChunkFlags & ImageDone) != 0;
     const bool palette = (ChunkFlags & PaletteSeen) != 0;
@@ -494,8 +489,7 @@ int32_t TPngReadStream::RefillCompressed(ZRowContext& Context) {
   auto& self = *static_cast<TPngReadStream*>(Context.Owner);
   if (self.ChunkLeft <= 0) {
     self.Skip(4);  // the CRC of the chunk just used up
-    self.ChunkLeft = ChunkLength(self.ReadUInt32BE());
-    self.ChunkType = self.ReadUInt32BE();
+    self.ReadChunkHeader();
     if (self.ChunkType != ChunkIDAT) return -1;
   }
   const int32_t n = std::min(self.ChunkLeft, Context.ZBufferSize);

@@ -70,6 +70,8 @@ class TPngReadStream : public TCodecGraphicReadStream {
   using TRowStore = void (TPngReadStream::*)(uint8_t* Dest, const uint8_t* Row);
 
   void ChunkLoop();
+  // Reads a chunk's length into ChunkLeft and its type into ChunkType.
+  void ReadChunkHeader();
   void ReadHeader();
   void ReadPalette();
   void ReadTransparency();
