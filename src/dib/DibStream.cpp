@@ -64,12 +64,16 @@ void ReplaceZeroResolution(BITMAPINFOHEADER& h) {
   if (h.biYPelsPerMeter == 0) h.biYPelsPerMeter = DefaultResolution;
 }
 
-// Bytes of the colour table as stored after the info header: the colours, with the three bit-field masks in
-// front of them. 16- and 32-bit pictures lose their masks when they are read; a bit count that cannot use
-// masks (a picture that loads but has no pixel format) keeps them, so they are written back where they were
-// read.
+// Bytes of the three bit-field masks that come between the info header and the colours.
+int64_t MaskBytes(const BITMAPINFOHEADER& h) {
+  return h.biCompression == BI_BITFIELDS ? 12 : 0;
+}
+
+// Bytes of the colour table as stored after the info header: the colours, with the masks in front of them.
+// 16- and 32-bit pictures lose their masks when they are read; a bit count that cannot use masks (a picture
+// that loads but has no pixel format) keeps them, so they are written back where they were read.
 int64_t StoredTableBytes(const BITMAPINFOHEADER& h) {
-  return 4 * static_cast<int64_t>(h.biClrUsed) + (h.biCompression == BI_BITFIELDS ? 12 : 0);
+  return MaskBytes(h) + 4 * static_cast<int64_t>(h.biClrUsed);
 }
 
 // Colour table bytes (RGBQUAD entries, and bit-field masks in front of them) into the record's table.
@@ -269,8 +273,8 @@ void TDibStorage::LoadFromStream(TStream& Stream) {
         throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid BitCout");
     }
     if (h.biClrUsed == 0) h.biClrUsed = static_cast<uint32_t>(DefaultColorCount(h.biBitCount));
-    const int64_t maskBytes = h.biCompression == BI_BITFIELDS ? 12 : 0;
-    const int64_t tableBytes = maskBytes + 4 * static_cast<int64_t>(h.biClrUsed);
+    const int64_t maskBytes = MaskBytes(h);
+    const int64_t tableBytes = StoredTableBytes(h);
     const int64_t readBytes = std::min<int64_t>(tableBytes, maskBytes + 1024);
     std::vector<uint8_t> table(static_cast<size_t>(readBytes));
     if (readBytes > 0) Stream.ReadBuffer(table.data(), readBytes);
@@ -336,7 +340,7 @@ void TDibStorage::LoadFromClipboardFormat(const HGLOBAL& Data) {
     if (size < InfoHeaderSize) throw tooShort;
     const BITMAPINFOHEADER h = ParseInfoHeader(p);
     const int64_t count = h.biClrUsed != 0 ? h.biClrUsed : DefaultColorCount(h.biBitCount);
-    headerBytes = 4 * count + (h.biCompression == BI_BITFIELDS ? 52 : 40);
+    headerBytes = InfoHeaderSize + MaskBytes(h) + 4 * count;
     if (size < headerBytes) throw tooShort;
     record.Header = h;
     StoreColorBytes(record, p + InfoHeaderSize, std::min<int64_t>(headerBytes, 1076) - InfoHeaderSize);
