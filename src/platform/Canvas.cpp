@@ -30,14 +30,14 @@ uint8_t TNearestColorMap::Lookup(TRgb c) const {
 
 uint32_t ColorToPixel(TColor Color, const TSurface& Surface) {
   if (IsIndexedBitCount(Surface.BitCount)) {
-    if (((Color >> 24) & 0xFF) == 1)
+    if (IsPaletteIndexColor(Color))
       return static_cast<uint32_t>(Color & 0xFF) & ((1u << Surface.BitCount) - 1);
     const int index =
         NearestPaletteEntry(Surface.Palette, GetRValue(Color), GetGValue(Color), GetBValue(Color));
     return index < 0 ? 0 : static_cast<uint32_t>(index);
   }
   TRgb c = ColorToRgb(Color);
-  if (((Color >> 24) & 0xFF) == 1) {
+  if (IsPaletteIndexColor(Color)) {
     const size_t index = Color & 0xFF;
     c = index < Surface.Palette.size() ? TRgb{Surface.Palette[index].peRed, Surface.Palette[index].peGreen,
                                               Surface.Palette[index].peBlue}

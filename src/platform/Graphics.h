@@ -21,6 +21,11 @@ inline constexpr TColor clNone = 0x1FFFFFFF;
 inline constexpr TColor PaletteIndexColor(int index) {
   return 0x01000000 | (index & 0xFF);
 }
+// Whether a colour has exactly the form PaletteIndexColor gives (top byte 1). -1 ("no colour") and clNone set
+// bit 24 as well but name no entry; their low byte is not an index.
+inline constexpr bool IsPaletteIndexColor(TColor Color) {
+  return static_cast<uint32_t>(Color) >> 24 == 1;
+}
 inline constexpr TColor RGB(uint8_t r, uint8_t g, uint8_t b) {
   return r | (g << 8) | (b << 16);
 }

@@ -8,10 +8,6 @@
 
 namespace {
 
-bool IsPaletteIndexColor(TColor Color) {
-  return (static_cast<uint32_t>(Color) & 0x01000000u) != 0;
-}
-
 void PutUInt16BE(std::vector<uint8_t>& Data, uint32_t Value) {
   Data.push_back(static_cast<uint8_t>(Value >> 8));
   Data.push_back(static_cast<uint8_t>(Value));

@@ -89,7 +89,7 @@ std::string JsonString(const std::string& Text) {
 // A colour value: null for none (-1), {"paletteIndex": i} for a palette entry, else "#rrggbb".
 std::string JsonColor(TColor Color) {
   if (Color == -1) return "null";
-  if (Color & 0x01000000) return "{\"paletteIndex\":" + std::to_string(Color & 0xFF) + "}";
+  if (IsPaletteIndexColor(Color)) return "{\"paletteIndex\":" + std::to_string(Color & 0xFF) + "}";
   char Text[16];
   std::snprintf(Text, sizeof Text, "\"#%02x%02x%02x\"", GetRValue(Color), GetGValue(Color), GetBValue(Color));
   return Text;

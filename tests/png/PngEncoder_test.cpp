@@ -246,6 +246,7 @@ TEST(EncoderChunks, BackgroundAndTransparencyBytes) {
       {"nearest entry", indexed.get(), false, RGB(240, 20, 20), {1}, {255, 0}},
       {"exact entry", indexed.get(), false, RGB(255, 255, 255), {2}, {255, 255, 0}},
       {"index beyond the palette", indexed.get(), false, PaletteIndexColor(9), {}, {}},
+      {"clNone names no entry: its colour part is white", indexed.get(), false, clNone, {2}, {255, 255, 0}},
       {"rgb", rgb.get(), false, 0x00FF0000, {0, 0, 0, 0, 0, 255}, {0, 0, 0, 0, 0, 255}},
       {"grey 8 from index", indexed.get(), true, PaletteIndexColor(1), {0, 82}, {0, 82}},  // (77 x 250 +
                                                                                            // 1790) / 256
