@@ -199,8 +199,7 @@ void TDibGraphic::Assign(TPersistent* Source) {
     return;
   }
   if (auto* bitmap = dynamic_cast<TBitmap*>(Source)) {
-    int bits = bitmap->BitCount();
-    if (bits == 15 || bits == 16 || bits == 32) bits = 24;
+    const int bits = PixelFormatFacts(bitmap->PixelFormat()).Indexed ? bitmap->BitCount() : 24;
     auto storage = std::make_unique<TDibStorage>(UseFMO());
     storage->CreateDIB(bitmap->Width(), bitmap->Height(), 0, bits);
     BITMAPINFOHEADER& h = storage->DIB.Header;

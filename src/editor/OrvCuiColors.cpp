@@ -48,7 +48,7 @@ void AddRows(const TBitmap& Bitmap, TColorSet& Set) {
 // converted to 24 bits by the bitmap's own conversion; the colours of that row are the colours of the image.
 void AddValueRows(const TBitmap& Bitmap, TColorSet& Set) {
   const TBitmapImage& Source = Bitmap.Image();
-  const int StoredBits = Bitmap.BitCount() == 15 ? 16 : Bitmap.BitCount();
+  const int StoredBits = Bitmap.BitCount();
   std::vector<bool> Present(size_t{1} << StoredBits);
   for (int y = 0; y < Source.Height; ++y) {
     const uint8_t* Row = Bitmap.ScanLine(y);
@@ -62,7 +62,7 @@ void AddValueRows(const TBitmap& Bitmap, TColorSet& Set) {
   Probe->Width = static_cast<int32_t>(Values.size());
   Probe->Height = 1;
   Probe->PixelFormat = Source.PixelFormat;
-  Probe->RowBytes = static_cast<int32_t>(DibRowBytes(Probe->Width, StoredBits));
+  Probe->RowBytes = static_cast<int32_t>(PixelFormatRowBytes(Probe->PixelFormat, Probe->Width));
   Probe->Bits.assign(static_cast<size_t>(Probe->RowBytes), 0);
   Probe->Palette = Source.Palette;
   for (size_t i = 0; i < Values.size(); ++i)
@@ -78,19 +78,17 @@ void AddValueRows(const TBitmap& Bitmap, TColorSet& Set) {
 int64_t TOrvDatas::CountColors(const TBitmap& Bitmap) {
   if (Bitmap.Empty()) return 0;
   TColorSet Set;
-  switch (Bitmap.PixelFormat()) {
-    case pfDevice:
-    case pf32bit:
+  switch (Bitmap.BitCount()) {
+    case 32:
       AddRows<4>(Bitmap, Set);
       break;
-    case pf24bit:
+    case 24:
       AddRows<3>(Bitmap, Set);
       break;
-    case pf1bit:
-    case pf4bit:
-    case pf8bit:
-    case pf15bit:
-    case pf16bit:
+    case 1:
+    case 4:
+    case 8:
+    case 16:
       AddValueRows(Bitmap, Set);
       break;
     default: {

@@ -10,27 +10,6 @@ constexpr const char* SInvalidPixelFormat = "Invalid pixel format";
 constexpr const char* SScanLineRange = "Scan line index out of range";
 }  // namespace
 
-int PixelFormatBitCount(TPixelFormat Format) {
-  switch (Format) {
-    case pf1bit:
-      return 1;
-    case pf4bit:
-      return 4;
-    case pf8bit:
-      return 8;
-    case pf15bit:
-    case pf16bit:
-      return 16;
-    case pf24bit:
-      return 24;
-    case pfDevice:
-    case pf32bit:
-      return 32;
-    default:
-      return 0;
-  }
-}
-
 HPALETTE CutPalette(const HPALETTE& Palette, int MaxEntries) {
   if (PaletteSize(Palette) <= MaxEntries) return Palette;
   return CreatePalette(
@@ -54,7 +33,7 @@ TSurface ImageSurface(const TBitmapImage& Image, const HPALETTE& Palette) {
   TSurface s;
   s.Width = Image.Width;
   s.Height = Image.Height;
-  s.BitCount = SurfaceBitCount(Image.PixelFormat);
+  s.BitCount = PixelFormatFacts(Image.PixelFormat).LayoutBits;
   s.Top = const_cast<uint8_t*>(Image.Bits.data());
   s.Stride = Image.RowBytes;
   if (Palette) s.Palette = Palette->Entries;
@@ -72,7 +51,7 @@ std::shared_ptr<TBitmapImage> NewBitmapImage(int Width, int Height, TPixelFormat
   image->Width = Width;
   image->Height = Height;
   image->PixelFormat = Format;
-  image->RowBytes = static_cast<int32_t>(DibRowBytes(Width, bits));
+  image->RowBytes = static_cast<int32_t>(PixelFormatRowBytes(Format, Width));
   image->Palette = IsIndexedBitCount(bits)
                        ? CutPalette(PaletteSize(Palette) > 0 ? Palette : DefaultPalette(bits), 1 << bits)
                        : std::move(Palette);
@@ -183,7 +162,7 @@ TCanvas& TBitmap::Canvas() {
 TColor TBitmap::GetPixel(int X, int Y) const {
   const TBitmapImage& image = *FImage;
   if (X < 0 || Y < 0 || X >= image.Width || Y >= image.Height) return -1;
-  const int bits = SurfaceBitCount(image.PixelFormat);
+  const int bits = PixelFormatFacts(image.PixelFormat).LayoutBits;
   const uint32_t raw = ReadPixel(image.Bits.data() + static_cast<int64_t>(Y) * image.RowBytes, X, bits);
   const HPALETTE palette = EffectivePalette(image);
   return RgbToColor(

@@ -133,10 +133,7 @@ TDibLayout ParseDibHeader(std::span<const uint8_t> Data) {
     else
       f.ConvertMasks = true;
   } else {
-    static constexpr TPixelFormat kFormats[] = {pf1bit, pf4bit, pf8bit, pf15bit, pf24bit, pf32bit};
-    static constexpr int kBits[] = {1, 4, 8, 16, 24, 32};
-    for (int i = 0; i < 6; ++i)
-      if (kBits[i] == bits) f.Format = kFormats[i];
+    f.Format = DibRgbPixelFormat(bits);
   }
 
   // The colour table: a full one when an indexed header gives no count; optional for true colour.

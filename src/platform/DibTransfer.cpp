@@ -12,11 +12,6 @@ namespace {
 
 constexpr const char* SInvalidPixelFormat = "Invalid pixel format";
 
-// Bit count of a DIB as a surface sees it: 16-bit BI_RGB rows are 5-5-5.
-int DibSurfaceBitCount(int BitCount) {
-  return BitCount == 16 ? 15 : BitCount;
-}
-
 int32_t Clamp32(int64_t v) {
   return static_cast<int32_t>(
       std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
@@ -28,7 +23,7 @@ TSurface DibSurface(uint8_t* Bits, int32_t Width, int32_t Height, bool BottomUp,
   TSurface s;
   s.Width = Width;
   s.Height = Height;
-  s.BitCount = DibSurfaceBitCount(BitCount);
+  s.BitCount = PixelFormatFacts(DibRgbPixelFormat(BitCount)).LayoutBits;  // 16-bit BI_RGB rows are 5-5-5
   const int64_t stride = DibRowBytes(Width, BitCount);
   s.Top = BottomUp && Height > 0 ? Bits + (Height - 1) * stride : Bits;
   s.Stride = BottomUp ? -stride : stride;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Classes.h"
+#include "PixelFormats.h"
 
 // ---------------------------------------------------------------------------------------------------------------
 // Colours and geometry
@@ -83,11 +84,8 @@ HPALETTE DefaultPalette(int BitCount);
 int NearestPaletteEntry(std::span<const TPaletteEntry> Entries, uint8_t r, uint8_t g, uint8_t b);
 
 // ---------------------------------------------------------------------------------------------------------------
-// Pixel formats
+// Pixel formats (TPixelFormat and its facts: PixelFormats.h)
 
-enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
-// Bits per pixel of a format's row layout: pfDevice is the display's format, 32 bits B, G, R, unused.
-int PixelFormatBitCount(TPixelFormat Format);
 enum TBitmapHandleType { bmDIB, bmDDB };
 enum TTransparentMode { tmAuto, tmFixed };
 

@@ -9,14 +9,6 @@
 #include "Graphics.h"
 #include "PixelRows.h"
 
-// Bit count of a format as surfaces name it: 15 for pf15bit (the row layout is 16 bits), 0 for pfCustom.
-inline int SurfaceBitCount(TPixelFormat Format) {
-  return Format == pf15bit ? 15 : PixelFormatBitCount(Format);
-}
-inline bool IsIndexedBitCount(int BitCount) {
-  return BitCount == 1 || BitCount == 4 || BitCount == 8;
-}
-
 // Whether two palettes hold the same colours in the same order (flags are not compared).
 bool SamePaletteColors(std::span<const TPaletteEntry> A, std::span<const TPaletteEntry> B);
 

@@ -56,7 +56,7 @@ inline void Assert(bool condition, const char* message) {
 inline constexpr int64_t MaxPixelBytes = INT32_MAX;
 
 // Row stride of a DIB-layout row: rows are padded to whole 32-bit words. Computed in 64 bits.
-inline int64_t DibRowBytes(int64_t width, int64_t bitCount) {
+constexpr int64_t DibRowBytes(int64_t width, int64_t bitCount) {
   return ((width * bitCount + 31) / 32) * 4;
 }
 

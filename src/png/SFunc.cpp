@@ -33,43 +33,12 @@ int32_t FillGrayPalette(RGBQUAD* Entries, int32_t Bits) {
 }
 
 TPixelFormat BitsToPixelFormat(int32_t Bits) {
-  switch (Bits) {
-    case 1:
-      return pf1bit;
-    case 4:
-      return pf4bit;
-    case 8:
-      return pf8bit;
-    case 15:
-      return pf15bit;
-    case 16:
-      return pf16bit;
-    case 32:
-      return pf32bit;
-    default:
-      return pf24bit;
-  }
+  const TPixelFormat format = LayoutPixelFormat(Bits);
+  return format == pfCustom ? pf24bit : format;
 }
 
 int32_t PixelFormatBits(TPixelFormat Format) {
-  switch (Format) {
-    case pf1bit:
-      return 1;
-    case pf4bit:
-      return 4;
-    case pf8bit:
-      return 8;
-    case pf15bit:
-    case pfCustom:
-      return 15;
-    case pf16bit:
-      return 16;
-    case pf32bit:
-    case pfDevice:
-      return 32;
-    default:
-      return 24;
-  }
+  return PixelFormatFacts(Format).LayoutBits;
 }
 
 int32_t ReadPaletteEntries(const HPALETTE& Palette, std::span<TPaletteEntry, 256> Entries) {

@@ -16,8 +16,8 @@ int32_t FillGrayPalette(RGBQUAD* Entries, int32_t Bits);
 // 1, 4, 8, 15, 16, 32 bits to their formats; any other value to pf24bit.
 TPixelFormat BitsToPixelFormat(int32_t Bits);
 
-// Bits per pixel of a source bitmap's rows as the encoder reads them: pf1bit 1, pf4bit 4, pf8bit 8, pf15bit
-// 15, pf16bit 16, pf24bit 24, pf32bit 32, pfCustom 15; pfDevice 32, the platform's device rows being 32-bit.
+// Bits per pixel of a source bitmap's rows as the encoder reads them: the format's layout bits (pf15bit 15,
+// pfDevice 32, the platform's device rows being 32-bit; pfCustom 0, a format no bitmap holds).
 int32_t PixelFormatBits(TPixelFormat Format);
 // Reads up to 256 entries of a palette into Entries; returns the count read (0 for no palette).
 int32_t ReadPaletteEntries(const HPALETTE& Palette, std::span<TPaletteEntry, 256> Entries);

@@ -32,9 +32,9 @@ TEST(SFunc, PixelFormatsAndBits) {
   const std::pair<int, TPixelFormat> toFormat[] = {{1, pf1bit},   {4, pf4bit},   {8, pf8bit},   {15, pf15bit},
                                                    {16, pf16bit}, {32, pf32bit}, {24, pf24bit}, {2, pf24bit}};
   for (auto [bits, format] : toFormat) EXPECT_EQ(BitsToPixelFormat(bits), format) << bits;
-  const std::pair<TPixelFormat, int> toBits[] = {{pf1bit, 1},   {pf4bit, 4},    {pf8bit, 8},
-                                                 {pf15bit, 15}, {pf16bit, 16},  {pf24bit, 24},
-                                                 {pf32bit, 32}, {pfCustom, 15}, {pfDevice, 32}};
+  const std::pair<TPixelFormat, int> toBits[] = {{pf1bit, 1},   {pf4bit, 4},   {pf8bit, 8},
+                                                 {pf15bit, 15}, {pf16bit, 16}, {pf24bit, 24},
+                                                 {pf32bit, 32}, {pfCustom, 0}, {pfDevice, 32}};
   for (auto [format, bits] : toBits) EXPECT_EQ(PixelFormatBits(format), bits) << format;
 }
 
