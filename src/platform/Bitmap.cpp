@@ -10,36 +10,6 @@ constexpr const char* SInvalidPixelFormat = "Invalid pixel format";
 constexpr const char* SScanLineRange = "Scan line index out of range";
 }  // namespace
 
-HPALETTE CutPalette(const HPALETTE& Palette, int MaxEntries) {
-  if (PaletteSize(Palette) <= MaxEntries) return Palette;
-  return CreatePalette(
-      std::span<const TPaletteEntry>(Palette->Entries).first(static_cast<size_t>(MaxEntries)));
-}
-
-HPALETTE EffectivePalette(const TBitmapImage& Image) {
-  const int bits = PixelFormatBitCount(Image.PixelFormat);
-  if (PaletteSize(Image.Palette) > 0 || !IsIndexedBitCount(bits)) return Image.Palette;
-  return DefaultPalette(bits);
-}
-
-HPALETTE ConversionPalette(const TBitmapImage& Image, int TargetBitCount) {
-  const int bits = PixelFormatBitCount(Image.PixelFormat);
-  if (IsIndexedBitCount(bits) && bits <= TargetBitCount) return EffectivePalette(Image);
-  return CutPalette(PaletteSize(Image.Palette) > 0 ? Image.Palette : DefaultPalette(TargetBitCount),
-                    1 << TargetBitCount);
-}
-
-TSurface ImageSurface(const TBitmapImage& Image, const HPALETTE& Palette) {
-  TSurface s;
-  s.Width = Image.Width;
-  s.Height = Image.Height;
-  s.BitCount = PixelFormatFacts(Image.PixelFormat).LayoutBits;
-  s.Top = const_cast<uint8_t*>(Image.Bits.data());
-  s.Stride = Image.RowBytes;
-  if (Palette) s.Palette = Palette->Entries;
-  return s;
-}
-
 std::shared_ptr<TBitmapImage> NewBitmapImage(int Width, int Height, TPixelFormat Format, HPALETTE Palette,
                                              bool FillWhite) {
   if (Format < pfDevice || Format >= pfCustom) throw EInvalidGraphic(SInvalidPixelFormat);

@@ -2,6 +2,4 @@
 #pragma once
 
 #include "PngReadStream.h"
-#if __has_include("PngWriteStream.h")
 #include "PngWriteStream.h"
-#endif

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "../editor/OrvCuiFilesTestSupport.h"
+#include "../editor/core/OrvCuiFilesTestSupport.h"
 #include "../png/PngDecoderSupport.h"
 #include "../png/PngEncoderOracle.h"
 #include "OrvCui.h"

@@ -10,8 +10,8 @@
 #include <functional>
 #include <typeinfo>
 
-#include "../../fuzz/SeedPictures.h"
-#include "../png/PngDecoderSupport.h"
+#include "../../../fuzz/SeedPictures.h"
+#include "../../png/PngDecoderSupport.h"
 #include "OrvCui.h"
 #include "OrvCuiFilesTestSupport.h"
 #include "PngGraphic.h"

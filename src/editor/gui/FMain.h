@@ -8,6 +8,7 @@
 
 #include "Classes.h"
 #include "OrvCui.h"
+#include "OrvPane.h"
 #include "QtDialogs.h"
 #include "QtImageView.h"
 #include "QtSettings.h"
@@ -18,23 +19,6 @@ class QPushButton;
 class QScrollArea;
 class QSplitter;
 class TSizeForm;
-
-// The pane pictures. A full redraw is a copy of the document's image, then DrawChipGrid over the whole copy,
-// then (on the material) DrawSelection. The partial forms below give exactly the same pixels in the area they
-// touch.
-
-// Black one-pixel grid lines within Area: on the last column of every whole chip (x = i * ChipWidth - 1) over
-// the full height, then on the last row of every whole chip over the full width; a partial chip at the right
-// or bottom gets no closing line.
-void DrawChipGrid(TBitmap& View, int32_t ChipWidth, int32_t ChipHeight, const TRect& Area);
-// The selection: a black outline over columns Left..Right-1 and rows Top..Bottom-1, its inside cross-hatched
-// diagonally in white with the picture showing between the hatch lines.
-void DrawSelection(TBitmap& View, const TRect& Selection);
-// Brings Area of View (a copy of Source of the same size and format, with the grid) back to Source's pixels
-// with the grid: the area is clipped to the picture and widened to whole bytes for pixels smaller than a
-// byte. Returns the area restored (empty when none).
-TRect RestoreViewArea(TBitmap& View, const TBitmap& Source, int32_t ChipWidth, int32_t ChipHeight,
-                      const TRect& Area);
 
 class TOrvMain : public QMainWindow {
   Q_OBJECT

@@ -11,7 +11,6 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstring>
 
 #include "FSize.h"
 
@@ -37,75 +36,11 @@ int32_t ToInt32(int64_t Value) {
   return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX));
 }
 
-TRect Normalized(const TRect& R) {
-  return Rect(std::min(R.Left, R.Right), std::min(R.Top, R.Bottom), std::max(R.Left, R.Right),
-              std::max(R.Top, R.Bottom));
-}
-
-TRect ClippedTo(const TRect& R, const TBitmap& Bitmap) {
-  const TRect c = Rect(std::max(R.Left, 0), std::max(R.Top, 0), std::min(R.Right, Bitmap.Width()),
-                       std::min(R.Bottom, Bitmap.Height()));
-  return c.Right > c.Left && c.Bottom > c.Top ? c : TRect{};
-}
-
 std::string LocalPath(const QString& FileName) {
   return FileName.toStdString();
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------------------------
-// Pane pictures
-
-void DrawChipGrid(TBitmap& View, int32_t ChipWidth, int32_t ChipHeight, const TRect& Area) {
-  const TRect area = ClippedTo(Area, View);
-  if (area.Right <= area.Left || ChipWidth < 1 || ChipHeight < 1) return;
-  TCanvas& canvas = View.Canvas();
-  canvas.Pen.Color = clBlack;
-  canvas.Pen.Width = 1;
-  // Lines at i * chip - 1 for i = 1 .. size div chip, of which those inside the area.
-  const int64_t firstColumn = (int64_t{area.Left} + ChipWidth) / ChipWidth;
-  const int64_t lastColumn = std::min<int64_t>(View.Width() / ChipWidth, area.Right / ChipWidth);
-  for (int64_t i = firstColumn; i <= lastColumn; ++i) {
-    const int x = static_cast<int>(i * ChipWidth - 1);
-    canvas.MoveTo(x, area.Top);
-    canvas.LineTo(x, area.Bottom);
-  }
-  const int64_t firstRow = (int64_t{area.Top} + ChipHeight) / ChipHeight;
-  const int64_t lastRow = std::min<int64_t>(View.Height() / ChipHeight, area.Bottom / ChipHeight);
-  for (int64_t j = firstRow; j <= lastRow; ++j) {
-    const int y = static_cast<int>(j * ChipHeight - 1);
-    canvas.MoveTo(area.Left, y);
-    canvas.LineTo(area.Right, y);
-  }
-}
-
-void DrawSelection(TBitmap& View, const TRect& Selection) {
-  TCanvas& canvas = View.Canvas();
-  canvas.Pen.Color = clBlack;
-  canvas.Pen.Width = 1;
-  canvas.Brush.Color = clWhite;
-  canvas.Brush.Style = bsDiagCross;
-  canvas.Rectangle(Selection);
-}
-
-TRect RestoreViewArea(TBitmap& View, const TBitmap& Source, int32_t ChipWidth, int32_t ChipHeight,
-                      const TRect& Area) {
-  TRect area = ClippedTo(Normalized(Area), View);
-  if (area.Right <= area.Left) return {};
-  const int bits = View.BitCount();
-  if (bits < 8) {
-    const int perByte = 8 / bits;
-    area.Left -= area.Left % perByte;
-    area.Right = std::min(View.Width(), (area.Right + perByte - 1) / perByte * perByte);
-  }
-  const int64_t offset = int64_t{area.Left} * bits / 8;
-  const int64_t bytes = (int64_t{area.Width()} * bits + 7) / 8;
-  for (int y = area.Top; y < area.Bottom; ++y)
-    std::memcpy(View.ScanLine(y) + offset, Source.ScanLine(y) + offset, static_cast<size_t>(bytes));
-  DrawChipGrid(View, ChipWidth, ChipHeight, area);
-  return area;
-}
 
 // ---------------------------------------------------------------------------------------------------------------
 // The window
@@ -362,9 +297,7 @@ void TOrvMain::RedrawMaterial() {
     return;
   }
   Image1->setVisible(true);
-  view.Assign(Document->Material.get());
-  DrawChipGrid(view, Document->ChipWidth, Document->ChipHeight, Rect(0, 0, view.Width(), view.Height()));
-  DrawSelection(view, Selection);
+  DrawPane(view, *Document->Material, Document->ChipWidth, Document->ChipHeight, &Selection);
   Image1->PictureChanged();
   FMaterialView = {true, Document->ChipWidth, Document->ChipHeight, Selection};
 }
@@ -372,8 +305,7 @@ void TOrvMain::RedrawMaterial() {
 void TOrvMain::RedrawEdit() {
   TBitmap& view = Image2->Picture();
   Image2->setVisible(true);
-  view.Assign(Document->EditImage.get());
-  DrawChipGrid(view, Document->ChipWidth, Document->ChipHeight, Rect(0, 0, view.Width(), view.Height()));
+  DrawPane(view, *Document->EditImage, Document->ChipWidth, Document->ChipHeight);
   Image2->PictureChanged();
   FEditView = {true, Document->ChipWidth, Document->ChipHeight, TRect{}};
 }
@@ -394,7 +326,7 @@ void TOrvMain::RedrawSelectionChange() {
   DrawSelection(view, Selection);
   FMaterialView.Selection = Selection;
   Image1->PictureChanged(restored);
-  Image1->PictureChanged(ClippedTo(Normalized(Selection), view));
+  Image1->PictureChanged(PaneArea(Selection, view));
 }
 
 void TOrvMain::RedrawEditArea(const TRect& Area) {

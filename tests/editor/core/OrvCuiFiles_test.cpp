@@ -10,8 +10,8 @@
 #include <functional>
 #include <tuple>
 
-#include "../png/PngDecoderSupport.h"
-#include "../png/PngEncoderOracle.h"
+#include "../../png/PngDecoderSupport.h"
+#include "../../png/PngEncoderOracle.h"
 #include "DibImage.h"
 #include "OrvCui.h"
 #include "OrvCuiFiles.h"
