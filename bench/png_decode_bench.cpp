@@ -116,8 +116,7 @@ Image Finish(Bytes file, const pngdec::LibpngDesc& desc, int bitsPerPixel) {
   image.File = std::move(file);
   size_t pos = 8;
   while (pos + 12 <= image.File.size()) {
-    const uint32_t length = uint32_t{image.File[pos]} << 24 | image.File[pos + 1] << 16 |
-                            image.File[pos + 2] << 8 | image.File[pos + 3];
+    const uint32_t length = ReadBE32(image.File, pos);
     if (std::memcmp(&image.File[pos + 4], "IDAT", 4) == 0)
       image.Idat.insert(image.Idat.end(), image.File.begin() + pos + 8,
                         image.File.begin() + pos + 8 + length);

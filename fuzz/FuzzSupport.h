@@ -15,6 +15,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "Classes.h"
 #include "SysUtils.h"
 
@@ -56,14 +57,15 @@ inline void Fill(TMemoryStream& Stream, Bytes Data) {
   Stream.SetPosition(0);
 }
 
+// Values of the input, 0 where it is too short.
 inline uint32_t Le16(Bytes d, size_t at) {
-  return at + 2 <= d.size() ? d[at] | (d[at + 1] << 8) : 0;
+  return at + 2 <= d.size() ? ReadLE16(d, at) : 0;
 }
 inline uint32_t Le32(Bytes d, size_t at) {
-  return at + 4 <= d.size() ? Le16(d, at) | (Le16(d, at + 2) << 16) : 0;
+  return at + 4 <= d.size() ? ReadLE32(d, at) : 0;
 }
 inline uint32_t Be32(Bytes d, size_t at) {
-  return at + 4 <= d.size() ? (uint32_t{d[at]} << 24) | (d[at + 1] << 16) | (d[at + 2] << 8) | d[at + 3] : 0;
+  return at + 4 <= d.size() ? ReadBE32(d, at) : 0;
 }
 
 // Pictures above this many pixels that a reader could still accept (at one bit per pixel) are passed over:

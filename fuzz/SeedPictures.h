@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Clipbrd.h"
+#include "DibHeaders.h"
 #include "DibImage.h"
 
 namespace seeds {
@@ -39,26 +40,23 @@ inline Bytes StreamBytes(TGraphic& Graphic) {
   return stream.Data();
 }
 
-inline void Put16(Bytes& d, uint32_t v) {
-  d.push_back(static_cast<uint8_t>(v));
-  d.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void Put32(Bytes& d, uint32_t v) {
-  Put16(d, v);
-  Put16(d, v >> 16);
+// "BM", the file size and the pixels' offset.
+inline BITMAPFILEHEADER FileHeader(uint32_t Size, uint32_t OffBits) {
+  BITMAPFILEHEADER h;
+  h.bfSize = Size;
+  h.bfOffBits = OffBits;
+  return h;
 }
 
 // A BMP with the 12-byte core header: 4 x 2 pixels at 1 bit.
 inline Bytes CoreHeaderBmp() {
-  Bytes d = {'B', 'M'};
-  Put32(d, 14 + 12 + 6 + 8);
-  Put32(d, 0);
-  Put32(d, 14 + 12 + 6);
-  Put32(d, 12);
-  Put16(d, 4);
-  Put16(d, 2);
-  Put16(d, 1);
-  Put16(d, 1);
+  Bytes d;
+  AppendHeader(d, FileHeader(14 + 12 + 6 + 8, 14 + 12 + 6));
+  BITMAPCOREHEADER core;
+  core.bcWidth = 4;
+  core.bcHeight = 2;
+  core.bcBitCount = 1;
+  AppendHeader(d, core);
   d.insert(d.end(), {0, 0, 0, 255, 255, 255});
   d.insert(d.end(), {0xA0, 0, 0, 0, 0x50, 0, 0, 0});
   return d;
@@ -66,21 +64,19 @@ inline Bytes CoreHeaderBmp() {
 
 // A BMP with the 124-byte header, top-down 32-bit bit fields of 10 bits a channel: 2 x 2 pixels.
 inline Bytes V5HeaderBmp() {
-  Bytes d = {'B', 'M'};
-  Put32(d, 14 + 124 + 16);
-  Put32(d, 0);
-  Put32(d, 14 + 124);
-  Put32(d, 124);
-  Put32(d, 2);
-  Put32(d, static_cast<uint32_t>(-2));
-  Put16(d, 1);
-  Put16(d, 32);
-  Put32(d, BI_BITFIELDS);
-  Put32(d, 16);
-  for (int i = 0; i < 4; ++i) Put32(d, 0);
-  for (uint32_t mask : {0x3FF00000u, 0x000FFC00u, 0x000003FFu}) Put32(d, mask);
+  Bytes d;
+  AppendHeader(d, FileHeader(14 + 124 + 16, 14 + 124));
+  BITMAPINFOHEADER info;
+  info.biSize = BITMAPINFOHEADER::V5WireSize;
+  info.biWidth = 2;
+  info.biHeight = -2;
+  info.biBitCount = 32;
+  info.biCompression = BI_BITFIELDS;
+  info.biSizeImage = 16;
+  AppendHeader(d, info);
+  for (uint32_t mask : {0x3FF00000u, 0x000FFC00u, 0x000003FFu}) AppendLE32(d, mask);
   d.resize(14 + 124, 0);
-  for (uint32_t p : {0x3FF00000u, 0x000FFC00u, 0x000003FFu, 0x12345678u}) Put32(d, p);
+  for (uint32_t p : {0x3FF00000u, 0x000FFC00u, 0x000003FFu, 0x12345678u}) AppendLE32(d, p);
   return d;
 }
 

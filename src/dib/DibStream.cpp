@@ -3,61 +3,15 @@
 #include <cstring>
 #include <functional>
 
+#include "ByteOrder.h"
 #include "DibImage.h"
 
 namespace {
 
-constexpr int64_t FileHeaderSize = 14;
-constexpr int64_t InfoHeaderSize = 40;
-constexpr int64_t CoreHeaderSize = 12;
+constexpr int64_t FileHeaderSize = BITMAPFILEHEADER::WireSize;
+constexpr int64_t InfoHeaderSize = BITMAPINFOHEADER::WireSize;
+constexpr int64_t CoreHeaderSize = BITMAPCOREHEADER::WireSize;
 constexpr int32_t DefaultResolution = 3780;  // pixels per metre
-constexpr uint16_t BitmapFileType = 0x4D42;  // "BM"
-
-uint16_t Le16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void PutLe16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// The 40-byte info header from p.
-BITMAPINFOHEADER ParseInfoHeader(const uint8_t* p) {
-  BITMAPINFOHEADER h;
-  h.biSize = Le32(p);
-  h.biWidth = static_cast<int32_t>(Le32(p + 4));
-  h.biHeight = static_cast<int32_t>(Le32(p + 8));
-  h.biPlanes = Le16(p + 12);
-  h.biBitCount = Le16(p + 14);
-  h.biCompression = Le32(p + 16);
-  h.biSizeImage = Le32(p + 20);
-  h.biXPelsPerMeter = static_cast<int32_t>(Le32(p + 24));
-  h.biYPelsPerMeter = static_cast<int32_t>(Le32(p + 28));
-  h.biClrUsed = Le32(p + 32);
-  h.biClrImportant = Le32(p + 36);
-  return h;
-}
-
-void StoreInfoHeader(const BITMAPINFOHEADER& h, uint8_t* p) {
-  PutLe32(p, h.biSize);
-  PutLe32(p + 4, static_cast<uint32_t>(h.biWidth));
-  PutLe32(p + 8, static_cast<uint32_t>(h.biHeight));
-  PutLe16(p + 12, h.biPlanes);
-  PutLe16(p + 14, h.biBitCount);
-  PutLe32(p + 16, h.biCompression);
-  PutLe32(p + 20, h.biSizeImage);
-  PutLe32(p + 24, static_cast<uint32_t>(h.biXPelsPerMeter));
-  PutLe32(p + 28, static_cast<uint32_t>(h.biYPelsPerMeter));
-  PutLe32(p + 32, h.biClrUsed);
-  PutLe32(p + 36, h.biClrImportant);
-}
 
 void ReplaceZeroResolution(BITMAPINFOHEADER& h) {
   if (h.biXPelsPerMeter == 0) h.biXPelsPerMeter = DefaultResolution;
@@ -83,15 +37,15 @@ void StoreColorBytes(TDibRecord& record, const uint8_t* bytes, int64_t count) {
               static_cast<size_t>(std::min<int64_t>(count, sizeof(record.Colors))));
 }
 
-// The 12-byte core header at core and its RGBTRIPLE table at triples, as an info header and RGBQUAD table.
-void CoreHeaderToInfoHeader(const uint8_t* core, const uint8_t* triples, TDibRecord& record) {
+// A core header and its RGBTRIPLE table at triples, as an info header and RGBQUAD table.
+void CoreHeaderToInfoHeader(const BITMAPCOREHEADER& core, const uint8_t* triples, TDibRecord& record) {
   BITMAPINFOHEADER& h = record.Header;
   h = BITMAPINFOHEADER{};
   h.biSize = 40;
-  h.biWidth = Le16(core + 4);
-  h.biHeight = Le16(core + 6);
-  h.biPlanes = Le16(core + 8);
-  h.biBitCount = Le16(core + 10);
+  h.biWidth = core.bcWidth;
+  h.biHeight = core.bcHeight;
+  h.biPlanes = core.bcPlanes;
+  h.biBitCount = core.bcBitCount;
   h.biCompression = BI_RGB;
   h.biSizeImage = 0;
   h.biXPelsPerMeter = DefaultResolution;
@@ -160,8 +114,9 @@ void ConvertToTrueColor(TDibRecord& record, bool useFMO, const TReadRow& readRow
   const int64_t destStride = DibRowBytes(width, 24);
   uint32_t masks[3];
   if (bitFields) {
-    const auto* table = reinterpret_cast<const uint8_t*>(record.Colors.data());
-    for (int i = 0; i < 3; ++i) masks[i] = Le32(table + 4 * i);
+    const std::span<const uint8_t> table(reinterpret_cast<const uint8_t*>(record.Colors.data()),
+                                         sizeof(record.Colors));
+    for (int i = 0; i < 3; ++i) masks[i] = ReadLE32(table, 4 * i);
   } else if (is16) {
     masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
   } else {
@@ -181,7 +136,8 @@ void ConvertToTrueColor(TDibRecord& record, bool useFMO, const TReadRow& readRow
     std::memset(dest + destStride - 4, 0, 4);
     const uint8_t* s = source.data();
     for (int64_t x = 0; x < width; ++x, dest += 3) {
-      const uint32_t pixel = is16 ? Le16(s + 2 * x) : Le32(s + 4 * x);
+      const uint32_t pixel = is16 ? ReadLE16(std::span<const uint8_t, 2>(s + 2 * x, 2))
+                                  : ReadLE32(std::span<const uint8_t, 4>(s + 4 * x, 4));
       dest[0] = blue.Value(pixel);
       dest[1] = green.Value(pixel);
       dest[2] = red.Value(pixel);
@@ -245,20 +201,21 @@ class TGlobalLock {
 void TDibStorage::LoadFromStream(TStream& Stream) {
   static const std::string method = "TDibStorage.LoadFromStream";
   TDibRecord record;
-  uint8_t fileHeader[FileHeaderSize];
-  Stream.ReadBuffer(fileHeader, FileHeaderSize);
-  if (Le16(fileHeader) != BitmapFileType)
+  uint8_t fileBytes[FileHeaderSize];
+  Stream.ReadBuffer(fileBytes, FileHeaderSize);
+  const BITMAPFILEHEADER fileHeader = BITMAPFILEHEADER::Read(fileBytes);
+  if (fileHeader.bfType != BITMAPFILEHEADER::BitmapType)
     throw EDibInvalidDIBFile("TDibStorage.LoadFromFile: File type is invalid");
-  const int64_t bfSize = Le32(fileHeader + 2);
-  const int64_t bfOffBits = Le32(fileHeader + 10);
+  const int64_t bfSize = fileHeader.bfSize;
+  const int64_t bfOffBits = fileHeader.bfOffBits;
 
   uint8_t header[InfoHeaderSize];
   Stream.ReadBuffer(header, 4);
-  const uint32_t headerSize = Le32(header);
+  const uint32_t headerSize = ReadLE32(header, 0);
   int64_t consumed = FileHeaderSize;  // bytes of the file read or skipped so far
   if (headerSize == InfoHeaderSize) {
     Stream.ReadBuffer(header + 4, InfoHeaderSize - 4);
-    record.Header = ParseInfoHeader(header);
+    record.Header = BITMAPINFOHEADER::Read(header);
     BITMAPINFOHEADER& h = record.Header;
     ReplaceZeroResolution(h);
     switch (h.biBitCount) {
@@ -286,7 +243,8 @@ void TDibStorage::LoadFromStream(TStream& Stream) {
     if (h.biClrUsed > 256) h.biClrUsed = 256;
   } else if (headerSize == CoreHeaderSize) {
     Stream.ReadBuffer(header + 4, CoreHeaderSize - 4);
-    const uint16_t bitCount = Le16(header + 10);
+    const BITMAPCOREHEADER core = BITMAPCOREHEADER::Read(header);
+    const uint16_t bitCount = core.bcBitCount;
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24)
       throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid BitCount");
     const int64_t tableBytes = 3 * static_cast<int64_t>(DefaultColorCount(bitCount));
@@ -296,7 +254,7 @@ void TDibStorage::LoadFromStream(TStream& Stream) {
     consumed += CoreHeaderSize + tableBytes;
     if (bfOffBits < FileHeaderSize + CoreHeaderSize + tableBytes)
       throw EDibInvalidDIB("TDibStorage.LoadFromFile: bfOffBits is too small");
-    CoreHeaderToInfoHeader(header, triples, record);
+    CoreHeaderToInfoHeader(core, triples, record);
   } else {
     throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid Bitmap Header Size");
   }
@@ -316,10 +274,11 @@ void TDibStorage::SaveToStream(TStream& Stream) const {
   const int64_t tableBytes = StoredTableBytes(h);
   const int64_t offBits = FileHeaderSize + InfoHeaderSize + tableBytes;
   std::vector<uint8_t> head(static_cast<size_t>(offBits));
-  PutLe16(head.data(), BitmapFileType);
-  PutLe32(head.data() + 2, static_cast<uint32_t>(offBits + DIB.ImageSize));
-  PutLe32(head.data() + 10, static_cast<uint32_t>(offBits));
-  StoreInfoHeader(h, head.data() + FileHeaderSize);
+  BITMAPFILEHEADER fileHeader;
+  fileHeader.bfSize = static_cast<uint32_t>(offBits + DIB.ImageSize);
+  fileHeader.bfOffBits = static_cast<uint32_t>(offBits);
+  fileHeader.Write(head);
+  h.Write(std::span(head).subspan(FileHeaderSize));
   std::memcpy(head.data() + FileHeaderSize + InfoHeaderSize, DIB.Colors.data(),
               static_cast<size_t>(tableBytes));
   Stream.WriteBuffer(head.data(), offBits);
@@ -335,10 +294,11 @@ void TDibStorage::LoadFromClipboardFormat(const HGLOBAL& Data) {
   if (p == nullptr || size < 4) throw tooShort;
   TDibRecord record;
   int64_t headerBytes = 0;  // L: header and colour table
-  const uint32_t headerSize = Le32(p);
+  const std::span<const uint8_t> block(p, static_cast<size_t>(size));
+  const uint32_t headerSize = ReadLE32(block, 0);
   if (headerSize == InfoHeaderSize) {
     if (size < InfoHeaderSize) throw tooShort;
-    const BITMAPINFOHEADER h = ParseInfoHeader(p);
+    const BITMAPINFOHEADER h = BITMAPINFOHEADER::Read(block);
     const int64_t count = h.biClrUsed != 0 ? h.biClrUsed : DefaultColorCount(h.biBitCount);
     headerBytes = InfoHeaderSize + MaskBytes(h) + 4 * count;
     if (size < headerBytes) throw tooShort;
@@ -348,9 +308,10 @@ void TDibStorage::LoadFromClipboardFormat(const HGLOBAL& Data) {
     record.Header.biClrUsed = static_cast<uint32_t>(std::min<int64_t>(count, 256));
   } else if (headerSize == CoreHeaderSize) {
     if (size < CoreHeaderSize) throw tooShort;
-    headerBytes = CoreHeaderSize + 3 * static_cast<int64_t>(DefaultColorCount(Le16(p + 10)));
+    const BITMAPCOREHEADER core = BITMAPCOREHEADER::Read(block);
+    headerBytes = CoreHeaderSize + 3 * static_cast<int64_t>(DefaultColorCount(core.bcBitCount));
     if (size < headerBytes) throw tooShort;
-    CoreHeaderToInfoHeader(p, p + CoreHeaderSize, record);
+    CoreHeaderToInfoHeader(core, p + CoreHeaderSize, record);
   } else {
     throw EDibInvalidDIB("TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Data");
   }
@@ -376,7 +337,7 @@ HGLOBAL TDibStorage::SaveToClipboardFormat() const {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, headerBytes + DIB.ImageSize);
   if (!block) throw EOutOfMemory("TDibStorage.SaveToClipboardFormat: Out Of Memory");
   uint8_t* p = GlobalLock(block);
-  StoreInfoHeader(h, p);
+  h.Write(std::span(p, static_cast<size_t>(headerBytes)));
   std::memcpy(p + InfoHeaderSize, DIB.Colors.data(), static_cast<size_t>(tableBytes));
   std::memcpy(p + headerBytes, DIB.Bits(), static_cast<size_t>(DIB.ImageSize));
   GlobalUnlock(block);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "Clipbrd.h"
 #include "Graphics.h"
 #include "PixelAccess.h"
@@ -15,23 +16,9 @@ namespace {
   throw EInvalidGraphic(SInvalidBitmap);
 }
 
-uint16_t U16(std::span<const uint8_t> d, size_t at) {
-  return static_cast<uint16_t>(d[at] | (d[at + 1] << 8));
-}
-uint32_t U32(std::span<const uint8_t> d, size_t at) {
-  return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) | (static_cast<uint32_t>(d[at + 3]) << 24);
-}
-void Put16(std::vector<uint8_t>& d, uint32_t v) {
-  d.push_back(static_cast<uint8_t>(v));
-  d.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& d, uint32_t v) {
-  Put16(d, v);
-  Put16(d, v >> 16);
-}
-
-constexpr size_t kFileHeaderSize = 14;
-constexpr size_t kCoreHeaderSize = 12, kInfoHeaderSize = 40, kV4HeaderSize = 108, kV5HeaderSize = 124;
+constexpr size_t kFileHeaderSize = BITMAPFILEHEADER::WireSize;
+constexpr size_t kCoreHeaderSize = BITMAPCOREHEADER::WireSize, kInfoHeaderSize = BITMAPINFOHEADER::WireSize,
+                 kV4HeaderSize = BITMAPINFOHEADER::V4WireSize, kV5HeaderSize = BITMAPINFOHEADER::V5WireSize;
 // Header, masks and a full colour table of the largest header fit in this many bytes.
 constexpr size_t kMaxHeaderRegion = kV5HeaderSize + 12 + 256 * 4;
 
@@ -68,7 +55,7 @@ bool SameMasks(const uint32_t (&a)[3], const uint32_t (&b)[3]) {
 // and the colour entries read must lie within Data.
 TDibLayout ParseDibHeader(std::span<const uint8_t> Data) {
   if (Data.size() < 4) Invalid();
-  const uint32_t headerSize = U32(Data, 0);
+  const uint32_t headerSize = ReadLE32(Data, 0);
   if (headerSize != kCoreHeaderSize && headerSize != kInfoHeaderSize && headerSize != kV4HeaderSize &&
       headerSize != kV5HeaderSize)
     Invalid();
@@ -77,20 +64,22 @@ TDibLayout ParseDibHeader(std::span<const uint8_t> Data) {
   int64_t width, height;
   uint32_t planes, colorsUsed = 0, entrySize = 4;
   if (headerSize == kCoreHeaderSize) {
-    width = U16(Data, 4);
-    height = U16(Data, 6);
-    planes = U16(Data, 8);
-    f.BitCount = U16(Data, 10);
+    const BITMAPCOREHEADER h = BITMAPCOREHEADER::Read(Data);
+    width = h.bcWidth;
+    height = h.bcHeight;
+    planes = h.bcPlanes;
+    f.BitCount = h.bcBitCount;
     entrySize = 3;
     if (f.BitCount != 1 && f.BitCount != 4 && f.BitCount != 8 && f.BitCount != 24) Invalid();
   } else {
-    width = static_cast<int32_t>(U32(Data, 4));
-    height = static_cast<int32_t>(U32(Data, 8));
-    planes = U16(Data, 12);
-    f.BitCount = U16(Data, 14);
-    f.Compression = U32(Data, 16);
-    f.SizeImage = U32(Data, 20);
-    colorsUsed = U32(Data, 32);
+    const BITMAPINFOHEADER h = BITMAPINFOHEADER::Read(Data);
+    width = h.biWidth;
+    height = h.biHeight;
+    planes = h.biPlanes;
+    f.BitCount = h.biBitCount;
+    f.Compression = h.biCompression;
+    f.SizeImage = h.biSizeImage;
+    colorsUsed = h.biClrUsed;
   }
   if (planes != 1 || width < 0 || height == INT32_MIN) Invalid();
   f.TopDown = height < 0;
@@ -122,7 +111,7 @@ TDibLayout ParseDibHeader(std::span<const uint8_t> Data) {
       if (Data.size() < offset + 12) Invalid();
       offset += 12;
     }
-    for (int i = 0; i < 3; ++i) f.Masks[i] = U32(Data, kInfoHeaderSize + 4 * i);
+    for (int i = 0; i < 3; ++i) f.Masks[i] = ReadLE32(Data, BITMAPINFOHEADER::BitFieldsOffset + 4 * i);
     if (!ValidMasks(f.Masks)) Invalid();
     if (bits == 16 && SameMasks(f.Masks, kMask555))
       f.Format = pf15bit;
@@ -189,7 +178,8 @@ std::shared_ptr<TBitmapImage> DecodeDib(const TDibLayout& f, std::span<const uin
     }
     for (int64_t x = 0; x < f.Width; ++x) {
       const uint8_t* p = src + x * (f.BitCount / 8);
-      const uint32_t pixel = f.BitCount == 16 ? p[0] | (p[1] << 8) : U32(std::span(p, 4), 0);
+      const uint32_t pixel = f.BitCount == 16 ? ReadLE16(std::span<const uint8_t, 2>(p, 2))
+                                              : ReadLE32(std::span<const uint8_t, 4>(p, 4));
       dst[3 * x] = MaskChannel(pixel, f.Masks[2]);
       dst[3 * x + 1] = MaskChannel(pixel, f.Masks[1]);
       dst[3 * x + 2] = MaskChannel(pixel, f.Masks[0]);
@@ -204,20 +194,17 @@ std::vector<uint8_t> DibHeaderBytes(const TBitmapImage& Image) {
   const HPALETTE palette = EffectivePalette(Image);
   const int colors = PaletteSize(palette);
   const bool fields = Image.PixelFormat == pf16bit;
+  BITMAPINFOHEADER h;
+  h.biWidth = Image.Width;
+  h.biHeight = Image.Height;
+  h.biBitCount = static_cast<uint16_t>(bits);
+  h.biCompression = fields ? BI_BITFIELDS : BI_RGB;
+  h.biSizeImage = static_cast<uint32_t>(Image.Bits.size());
+  h.biClrUsed = static_cast<uint32_t>(colors);
   std::vector<uint8_t> d;
-  Put32(d, kInfoHeaderSize);
-  Put32(d, static_cast<uint32_t>(Image.Width));
-  Put32(d, static_cast<uint32_t>(Image.Height));
-  Put16(d, 1);
-  Put16(d, static_cast<uint32_t>(bits));
-  Put32(d, fields ? BI_BITFIELDS : BI_RGB);
-  Put32(d, static_cast<uint32_t>(Image.Bits.size()));
-  Put32(d, 0);
-  Put32(d, 0);
-  Put32(d, static_cast<uint32_t>(colors));
-  Put32(d, 0);
+  AppendHeader(d, h);
   if (fields)
-    for (uint32_t mask : kMask565) Put32(d, mask);
+    for (uint32_t mask : kMask565) AppendLE32(d, mask);
   for (int i = 0; i < colors; ++i) {
     const TPaletteEntry& e = palette->Entries[static_cast<size_t>(i)];
     d.insert(d.end(), {e.peBlue, e.peGreen, e.peRed, 0});
@@ -243,10 +230,11 @@ void TBitmap::LoadFromStream(TStream& Stream) {
     if (Stream.Read(buffer, count) != count) Invalid();
   };
   if (available < static_cast<int64_t>(kFileHeaderSize)) Invalid();
-  uint8_t fileHeader[kFileHeaderSize];
-  readExactly(fileHeader, kFileHeaderSize);
-  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') Invalid();
-  const int64_t offBits = U32(fileHeader, 10);
+  uint8_t fileBytes[kFileHeaderSize];
+  readExactly(fileBytes, kFileHeaderSize);
+  const BITMAPFILEHEADER fileHeader = BITMAPFILEHEADER::Read(fileBytes);
+  if (fileHeader.bfType != BITMAPFILEHEADER::BitmapType) Invalid();
+  const int64_t offBits = fileHeader.bfOffBits;
   if (offBits < static_cast<int64_t>(kFileHeaderSize + 4) || offBits > available) Invalid();
 
   // The header, masks and colours read must all lie before the pixels.
@@ -260,7 +248,7 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   if (layout.Compression == BI_RLE4 || layout.Compression == BI_RLE8) {
     // Compressed data ends where the header says, else where the file size says, else with the stream.
     StoredPixelBytes(layout);
-    const int64_t fileSize = U32(fileHeader, 2);
+    const int64_t fileSize = fileHeader.bfSize;
     count = layout.SizeImage                                              ? layout.SizeImage
             : fileSize > offBits && fileSize - offBits <= pixelsAvailable ? fileSize - offBits
                                                                           : pixelsAvailable;
@@ -276,13 +264,11 @@ void TBitmap::LoadFromStream(TStream& Stream) {
 
 void TBitmap::SaveToStream(TStream& Stream) {
   const std::vector<uint8_t> header = DibHeaderBytes(*FImage);
+  BITMAPFILEHEADER fileHeader;
+  fileHeader.bfSize = static_cast<uint32_t>(kFileHeaderSize + header.size() + FImage->Bits.size());
+  fileHeader.bfOffBits = static_cast<uint32_t>(kFileHeaderSize + header.size());
   std::vector<uint8_t> file;
-  file.reserve(kFileHeaderSize + header.size());
-  file.push_back('B');
-  file.push_back('M');
-  Put32(file, static_cast<uint32_t>(kFileHeaderSize + header.size() + FImage->Bits.size()));
-  Put32(file, 0);
-  Put32(file, static_cast<uint32_t>(kFileHeaderSize + header.size()));
+  AppendHeader(file, fileHeader);
   file.insert(file.end(), header.begin(), header.end());
   Stream.WriteBuffer(file.data(), static_cast<int64_t>(file.size()));
   ForEachRowInFileOrder(*FImage,

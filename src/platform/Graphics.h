@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Classes.h"
+#include "DibHeaders.h"
 #include "PixelFormats.h"
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -337,26 +338,11 @@ class TCanvas : public TPersistent {
 // DIB transfer: the two calls the DIB library needs, and the RLE decoder shared by every reader.
 
 #pragma pack(push, 1)
-struct BITMAPINFOHEADER {
-  uint32_t biSize = 40;
-  int32_t biWidth = 0;
-  int32_t biHeight = 0;
-  uint16_t biPlanes = 1;
-  uint16_t biBitCount = 0;
-  uint32_t biCompression = 0;
-  uint32_t biSizeImage = 0;
-  int32_t biXPelsPerMeter = 0;
-  int32_t biYPelsPerMeter = 0;
-  uint32_t biClrUsed = 0;
-  uint32_t biClrImportant = 0;
-};
 struct RGBQUAD {
   uint8_t rgbBlue = 0, rgbGreen = 0, rgbRed = 0, rgbReserved = 0;
   bool operator==(const RGBQUAD&) const = default;
 };
 #pragma pack(pop)
-static_assert(sizeof(BITMAPINFOHEADER) == 40);
-inline constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3;
 
 // Fetches all rows of Bitmap into DIB memory laid out by Header (biWidth and biHeight must be the bitmap's; a
 // negative biHeight asks for top-down rows; biBitCount 1, 4, 8 or 24, BI_RGB). Pixels are converted as

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "ByteOrder.h"
 #include "SFunc.h"
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -182,12 +183,12 @@ uint8_t TCodecReadStream::ReadByte() {
 
 uint16_t TCodecReadStream::ReadUInt16BE() {
   const uint8_t* p = Take(2);
-  return p ? static_cast<uint16_t>(p[0] << 8 | p[1]) : 0;
+  return p ? ReadBE16(std::span<const uint8_t, 2>(p, 2)) : 0;
 }
 
 uint32_t TCodecReadStream::ReadUInt32BE() {
   const uint8_t* p = Take(4);
-  return p ? uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3] : 0;
+  return p ? ReadBE32(std::span<const uint8_t, 4>(p, 4)) : 0;
 }
 
 void TCodecReadStream::Skip(int32_t Count) {
@@ -321,10 +322,7 @@ void TCodecWriteStream::WriteBytes(const void* Data, int32_t Count) {
 void TCodecWriteStream::WriteUInt32BE(uint32_t Value) {
   if (Stopped) return;
   if (Buffered + 4 >= CodecBufferSize) Flush();
-  Cursor[0] = static_cast<uint8_t>(Value >> 24);
-  Cursor[1] = static_cast<uint8_t>(Value >> 16);
-  Cursor[2] = static_cast<uint8_t>(Value >> 8);
-  Cursor[3] = static_cast<uint8_t>(Value);
+  WriteBE32(std::span<uint8_t, 4>(Cursor, 4), Value);
   Cursor += 4;
   Buffered += 4;
 }

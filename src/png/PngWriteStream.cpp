@@ -3,27 +3,18 @@
 #include <cstring>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "PngWriteStream.h"
 #include "SFunc.h"
 
 namespace {
 
-void PutUInt16BE(std::vector<uint8_t>& Data, uint32_t Value) {
-  Data.push_back(static_cast<uint8_t>(Value >> 8));
-  Data.push_back(static_cast<uint8_t>(Value));
-}
-
-void PutUInt32BE(std::vector<uint8_t>& Data, uint32_t Value) {
-  PutUInt16BE(Data, Value >> 16);
-  PutUInt16BE(Data, Value & 0xFFFF);
-}
-
 // Six bytes of bKGD or tRNS for RGB output: red, green and blue as 16-bit values 0..255.
 std::vector<uint8_t> RgbSamples(TColor Color) {
   std::vector<uint8_t> data;
-  PutUInt16BE(data, GetRValue(Color));
-  PutUInt16BE(data, GetGValue(Color));
-  PutUInt16BE(data, GetBValue(Color));
+  AppendBE16(data, GetRValue(Color));
+  AppendBE16(data, GetGValue(Color));
+  AppendBE16(data, GetBValue(Color));
   return data;
 }
 
@@ -55,8 +46,8 @@ void TPngWriteStream::SetIDATSize(int32_t Value) {
 
 void TPngWriteStream::WriteChunk(uint32_t Type, const uint8_t* Data, int64_t Length) {
   if (Length < 0 || Length > INT32_MAX) throw EPngError(SPngWriteError);
-  const uint8_t type[4] = {static_cast<uint8_t>(Type >> 24), static_cast<uint8_t>(Type >> 16),
-                           static_cast<uint8_t>(Type >> 8), static_cast<uint8_t>(Type)};
+  uint8_t type[4];
+  WriteBE32(type, Type);
   uLong crc = crc32(0, type, 4);
   WriteUInt32BE(static_cast<uint32_t>(Length));
   WriteUInt32BE(Type);
@@ -158,7 +149,7 @@ void TPngWriteStream::WriteTime() {
       time.Hour > 23 || time.Minute > 59 || time.Second > 60)
     return;
   std::vector<uint8_t> data;
-  PutUInt16BE(data, time.Year);
+  AppendBE16(data, time.Year);
   data.insert(data.end(), {time.Month, time.Day, time.Hour, time.Minute, time.Second});
   WriteChunk(ChunkTIME, data.data(), static_cast<int64_t>(data.size()));
 }
@@ -170,8 +161,8 @@ void TPngWriteStream::WriteSignificantBits() {
     if (AlphaOutput) bits |= 8 << 24;
   }
   if (bits <= 0 || GrayOutput) return;
-  const uint8_t data[4] = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-                           static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+  uint8_t data[4];
+  WriteLE32(data, static_cast<uint32_t>(bits));
   WriteChunk(ChunkSBIT, data, AlphaOutput ? 4 : 3);
 }
 
@@ -191,7 +182,7 @@ void TPngWriteStream::WriteBackground() {
   if (GrayOutput && !IndexMode) {
     const int32_t sample = GraySampleOf(BackgroundColor);
     if (sample < 0) return;
-    PutUInt16BE(data, static_cast<uint32_t>(sample));
+    AppendBE16(data, static_cast<uint16_t>(sample));
   } else if (SourceBits <= 8) {
     const int32_t index = PaletteIndexOf(BackgroundColor);
     if (index < 0) return;
@@ -208,7 +199,7 @@ void TPngWriteStream::WriteTransparency() {
   if (GrayOutput) {
     const int32_t sample = GraySampleOf(TransparentColor);
     if (sample < 0) return;
-    PutUInt16BE(data, static_cast<uint32_t>(sample));
+    AppendBE16(data, static_cast<uint16_t>(sample));
   } else if (SourceBits <= 8) {
     // Entries before the transparent one stay opaque.
     const int32_t index = PaletteIndexOf(TransparentColor);
@@ -233,8 +224,8 @@ void TPngWriteStream::WritePhysicalSize() {
   }
   if (x > INT32_MAX || y > INT32_MAX) return;  // not representable in the chunk
   std::vector<uint8_t> data;
-  PutUInt32BE(data, static_cast<uint32_t>(x));
-  PutUInt32BE(data, static_cast<uint32_t>(y));
+  AppendBE32(data, static_cast<uint32_t>(x));
+  AppendBE32(data, static_cast<uint32_t>(y));
   data.push_back(PhysUnit == 0 ? 0 : 1);
   WriteChunk(ChunkPHYS, data.data(), static_cast<int64_t>(data.size()));
 }
@@ -247,8 +238,8 @@ void TPngWriteStream::WriteHeaderChunks() {
     colorType = AlphaOutput ? 6 : 2;
   const uint8_t bitDepth = static_cast<uint8_t>(SourceBits <= 8 ? SourceBits : 8);
   std::vector<uint8_t> header;
-  PutUInt32BE(header, static_cast<uint32_t>(Width));
-  PutUInt32BE(header, static_cast<uint32_t>(Height));
+  AppendBE32(header, static_cast<uint32_t>(Width));
+  AppendBE32(header, static_cast<uint32_t>(Height));
   header.insert(header.end(), {bitDepth, colorType, 0, 0, static_cast<uint8_t>(Interlaced() ? 1 : 0)});
   WriteChunk(ChunkIHDR, header.data(), static_cast<int64_t>(header.size()));
 
@@ -270,13 +261,13 @@ void TPngWriteStream::WriteHeaderChunks() {
   const double gamma = std::trunc(Gamma * 100000.0);
   if (gamma > 0 && gamma <= INT32_MAX) {
     std::vector<uint8_t> data;
-    PutUInt32BE(data, static_cast<uint32_t>(gamma));
+    AppendBE32(data, static_cast<uint32_t>(gamma));
     WriteChunk(ChunkGAMA, data.data(), 4);
   }
 
   if (Chromaticity && (*Chromaticity)[0] != 0 && (*Chromaticity)[1] != 0) {
     std::vector<uint8_t> data;
-    for (const int32_t value : *Chromaticity) PutUInt32BE(data, static_cast<uint32_t>(value));
+    for (const int32_t value : *Chromaticity) AppendBE32(data, static_cast<uint32_t>(value));
     WriteChunk(ChunkCHRM, data.data(), static_cast<int64_t>(data.size()));
   }
 

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "ByteOrder.h"
 #include "PngWriteStream.h"
 #include "SFunc.h"
 
@@ -24,7 +25,7 @@ uint8_t Expand6(uint32_t v) {
 template <int Bits>
 TRgb SourcePixel(const uint8_t* Row, int32_t X) {
   if constexpr (Bits == 15 || Bits == 16) {
-    const uint32_t w = Row[2 * X] | uint32_t{Row[2 * X + 1]} << 8;
+    const uint32_t w = ReadLE16(std::span<const uint8_t, 2>(Row + 2 * X, 2));
     if constexpr (Bits == 15) return {Expand5((w >> 10) & 31), Expand5((w >> 5) & 31), Expand5(w & 31)};
     return {Expand5(w >> 11), Expand6((w >> 5) & 63), Expand5(w & 31)};
   } else {

@@ -12,6 +12,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "DibImage.h"
 
 // Pixel value of (x, y), y counted from the top of the picture: an index for 1, 4 and 8 bits, 0x00RRGGBB
@@ -124,8 +125,14 @@ struct TBytes {
     Data.push_back(static_cast<uint8_t>(v));
     return *this;
   }
-  TBytes& U16(uint32_t v) { return U8(v).U8(v >> 8); }
-  TBytes& U32(uint32_t v) { return U16(v).U16(v >> 16); }
+  TBytes& U16(uint32_t v) {
+    AppendLE16(Data, static_cast<uint16_t>(v));
+    return *this;
+  }
+  TBytes& U32(uint32_t v) {
+    AppendLE32(Data, v);
+    return *this;
+  }
   TBytes& Raw(std::initializer_list<uint8_t> bytes) {
     Data.insert(Data.end(), bytes);
     return *this;
@@ -135,21 +142,26 @@ struct TBytes {
     return *this;
   }
   // "BM", bfSize, reserved words, bfOffBits.
-  TBytes& FileHeader(uint32_t size, uint32_t offBits) { return U16(0x4D42).U32(size).U32(0).U32(offBits); }
+  TBytes& FileHeader(uint32_t size, uint32_t offBits) {
+    BITMAPFILEHEADER h;
+    h.bfSize = size;
+    h.bfOffBits = offBits;
+    AppendHeader(Data, h);
+    return *this;
+  }
   // A 40-byte info header.
   TBytes& InfoHeader(int32_t w, int32_t h, uint16_t bits, uint32_t compression = 0, uint32_t clrUsed = 0,
                      int32_t xRes = 2835, int32_t yRes = 2835) {
-    return U32(40)
-        .U32(static_cast<uint32_t>(w))
-        .U32(static_cast<uint32_t>(h))
-        .U16(1)
-        .U16(bits)
-        .U32(compression)
-        .U32(0)
-        .U32(static_cast<uint32_t>(xRes))
-        .U32(static_cast<uint32_t>(yRes))
-        .U32(clrUsed)
-        .U32(0);
+    BITMAPINFOHEADER info;
+    info.biWidth = w;
+    info.biHeight = h;
+    info.biBitCount = bits;
+    info.biCompression = compression;
+    info.biXPelsPerMeter = xRes;
+    info.biYPelsPerMeter = yRes;
+    info.biClrUsed = clrUsed;
+    AppendHeader(Data, info);
+    return *this;
   }
 };
 

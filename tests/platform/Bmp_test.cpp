@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "BitmapTestSupport.h"
+#include "ByteOrder.h"
 #include "Clipbrd.h"
 #include "Graphics.h"
 
@@ -87,10 +88,6 @@ std::vector<uint8_t> Save(TBitmap& b) {
   return std::vector<uint8_t>(s.Memory(), s.Memory() + s.Size());
 }
 
-uint32_t FileU32(const std::vector<uint8_t>& d, size_t at) {
-  return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) | (static_cast<uint32_t>(d[at + 3]) << 24);
-}
-
 // ---------------------------------------------------------------------------------------------------------------
 // Round trips
 
@@ -162,35 +159,35 @@ TEST(Bmp, WrittenLayout) {
   b->Canvas().SetPixel(0, 1, RGB(1, 2, 3));
   std::vector<uint8_t> f = Save(*b);
   ASSERT_EQ(f.size(), 78u);
-  EXPECT_EQ(FileU32(f, 2), 78u);
-  EXPECT_EQ(FileU32(f, 10), 54u);
-  EXPECT_EQ(FileU32(f, 14), 40u);
-  EXPECT_EQ(static_cast<int32_t>(FileU32(f, 22)), 2);  // bottom-up
-  EXPECT_EQ(FileU32(f, 30), BI_RGB);
+  EXPECT_EQ(ReadLE32(f, 2), 78u);
+  EXPECT_EQ(ReadLE32(f, 10), 54u);
+  EXPECT_EQ(ReadLE32(f, 14), 40u);
+  EXPECT_EQ(static_cast<int32_t>(ReadLE32(f, 22)), 2);  // bottom-up
+  EXPECT_EQ(ReadLE32(f, 30), BI_RGB);
   EXPECT_EQ(std::vector<uint8_t>(f.begin() + 54, f.begin() + 57),
             (std::vector<uint8_t>{3, 2, 1}));  // bottom row
 
   // 16 bits (5-6-5): bit fields with their three masks after the 40-byte header.
   b->SetPixelFormat(pf16bit);
   f = Save(*b);
-  EXPECT_EQ(FileU32(f, 30), BI_BITFIELDS);
-  EXPECT_EQ(FileU32(f, 54), 0xF800u);
-  EXPECT_EQ(FileU32(f, 58), 0x07E0u);
-  EXPECT_EQ(FileU32(f, 62), 0x001Fu);
-  EXPECT_EQ(FileU32(f, 10), 66u);
+  EXPECT_EQ(ReadLE32(f, 30), BI_BITFIELDS);
+  EXPECT_EQ(ReadLE32(f, 54), 0xF800u);
+  EXPECT_EQ(ReadLE32(f, 58), 0x07E0u);
+  EXPECT_EQ(ReadLE32(f, 62), 0x001Fu);
+  EXPECT_EQ(ReadLE32(f, 10), 66u);
 
   // 15 bits: plain 16-bit rows.
   b->SetPixelFormat(pf15bit);
   f = Save(*b);
   EXPECT_EQ(f[28], 16);
-  EXPECT_EQ(FileU32(f, 30), BI_RGB);
+  EXPECT_EQ(ReadLE32(f, 30), BI_RGB);
 
   // An indexed bitmap without a palette of its own is written with the default palette.
   b->SetPixelFormat(pf4bit);
   b->SetPalette(nullptr);
   f = Save(*b);
-  EXPECT_EQ(FileU32(f, 46), 16u);
-  EXPECT_EQ(FileU32(f, 10), 54u + 64u);
+  EXPECT_EQ(ReadLE32(f, 46), 16u);
+  EXPECT_EQ(ReadLE32(f, 10), 54u + 64u);
   TBitmap copy;
   Load(copy, f);
   EXPECT_EQ(copy.Palette()->Entries, DefaultPalette(4)->Entries);
@@ -576,7 +573,7 @@ TEST(BmpClipboard, PackedDibRoundTrips) {
     original->SaveToClipboardFormat(clipFormat, data, palette);
     EXPECT_EQ(clipFormat, CF_DIB);
     ASSERT_NE(data, nullptr);
-    EXPECT_EQ(FileU32(data->Bytes, 0), 40u);
+    EXPECT_EQ(ReadLE32(data->Bytes, 0), 40u);
     TBitmap copy;
     copy.LoadFromClipboardFormat(clipFormat, data, palette);
     EXPECT_EQ(copy.PixelFormat(), format);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "Classes.h"
 #include "Graphics.h"
 #include "PngReadStream.h"
@@ -21,17 +22,6 @@ namespace pngdec {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void PutBE32(Bytes& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 24));
-  out.push_back(static_cast<uint8_t>(v >> 16));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
-inline void PutBE16(Bytes& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
-
 // A PNG file assembled chunk by chunk; Chunk writes a correct CRC, RawChunk takes the length as given.
 class PngBuilder {
  public:
@@ -39,12 +29,12 @@ class PngBuilder {
     if (signature) FBytes.assign(PngSignature.begin(), PngSignature.end());
   }
   PngBuilder& RawChunk(uint32_t length, const std::string& type, const Bytes& data) {
-    PutBE32(FBytes, length);
+    AppendBE32(FBytes, length);
     const size_t typeAt = FBytes.size();
     FBytes.insert(FBytes.end(), type.begin(), type.end());
     FBytes.insert(FBytes.end(), data.begin(), data.end());
-    PutBE32(FBytes,
-            static_cast<uint32_t>(crc32(0, FBytes.data() + typeAt, static_cast<uInt>(4 + data.size()))));
+    AppendBE32(FBytes,
+               static_cast<uint32_t>(crc32(0, FBytes.data() + typeAt, static_cast<uInt>(4 + data.size()))));
     return *this;
   }
   PngBuilder& Chunk(const std::string& type, const Bytes& data = {}) {
@@ -53,8 +43,8 @@ class PngBuilder {
   PngBuilder& Ihdr(uint32_t w, uint32_t h, uint8_t depth, uint8_t colorType, uint8_t interlace = 0,
                    uint8_t compression = 0, uint8_t filter = 0) {
     Bytes d;
-    PutBE32(d, w);
-    PutBE32(d, h);
+    AppendBE32(d, w);
+    AppendBE32(d, h);
     d.insert(d.end(), {depth, colorType, compression, filter, interlace});
     return Chunk("IHDR", d);
   }

@@ -284,11 +284,11 @@ TEST(PngDecoderChunks, AncillaryChunksFillTheirFields) {
   TPngGifControl gif;
   const auto ancillary = [](PngBuilder& b) {
     Bytes phys, chrm, time;
-    PutBE32(phys, 3780);
-    PutBE32(phys, 2835);
+    AppendBE32(phys, 3780);
+    AppendBE32(phys, 2835);
     phys.push_back(1);
-    for (uint32_t v = 1; v <= 8; ++v) PutBE32(chrm, v * 1000);
-    PutBE16(time, 2024);
+    for (uint32_t v = 1; v <= 8; ++v) AppendBE32(chrm, v * 1000);
+    AppendBE16(time, 2024);
     time.insert(time.end(), {2, 29, 23, 59, 60});
     b.Chunk("gAMA", {0, 0, 0xB1, 0x8F}).Chunk("sBIT", {5, 6, 5}).Chunk("pHYs", phys).Chunk("cHRM", chrm);
     b.Chunk("gIFg", {2, 1, 0, 10}).Chunk("tIME", time).Chunk("bKGD", {0, 1, 0, 2, 0, 3});

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "Classes.h"
 #include "Graphics.h"
 
@@ -24,10 +25,6 @@ struct Chunk {
   bool CrcOk = false;
 };
 
-inline uint32_t BigEndian32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
 // Splits a PNG file into its chunks; throws when the signature is missing or a chunk runs past the end.
 inline std::vector<Chunk> ListChunks(const std::vector<uint8_t>& file) {
   static const uint8_t signature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
@@ -37,13 +34,13 @@ inline std::vector<Chunk> ListChunks(const std::vector<uint8_t>& file) {
   size_t pos = 8;
   while (pos < file.size()) {
     if (file.size() - pos < 12) throw std::runtime_error("truncated chunk header");
-    const uint32_t length = BigEndian32(&file[pos]);
+    const uint32_t length = ReadBE32(file, pos);
     if (file.size() - pos - 12 < length) throw std::runtime_error("chunk runs past the end");
     Chunk c;
     c.Type.assign(reinterpret_cast<const char*>(&file[pos + 4]), 4);
     c.Data.assign(file.begin() + pos + 8, file.begin() + pos + 8 + length);
     const uint32_t crc = static_cast<uint32_t>(crc32(0, &file[pos + 4], length + 4));
-    c.CrcOk = crc == BigEndian32(&file[pos + 8 + length]);
+    c.CrcOk = crc == ReadBE32(file, pos + 8 + length);
     chunks.push_back(std::move(c));
     pos += 12 + length;
   }

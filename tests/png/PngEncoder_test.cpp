@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <tuple>
 
+#include "ByteOrder.h"
 #include "PngEncoderSupport.h"
 #include "SFunc.h"
 
@@ -26,8 +28,11 @@ bool HasChunk(const Bytes& file, const std::string& type) {
   return !ChunksOf(ListChunks(file), type).empty();
 }
 
-Bytes BE32(uint32_t v) {
-  return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+// The values as consecutive big-endian 32-bit numbers.
+Bytes BE32(std::initializer_list<uint32_t> values) {
+  Bytes out;
+  for (const uint32_t v : values) AppendBE32(out, v);
+  return out;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -100,8 +105,7 @@ TEST(EncoderChunks, DefaultSequenceForPaletteAndRgbSources) {
     EXPECT_LE(idat.back().Data.size(), 32768u);
     EXPECT_GT(idat.back().Data.size(), 0u);
 
-    Bytes ihdr = BE32(300);
-    for (const uint8_t b : BE32(200)) ihdr.push_back(b);
+    Bytes ihdr = BE32({300, 200});
     ihdr.insert(ihdr.end(), {uint8_t(bits <= 8 ? bits : 8), uint8_t(bits <= 8 ? 3 : 2), 0, 0, 0});
     EXPECT_EQ(ChunkData(file, "IHDR"), ihdr);
     const std::string software = "Software";
@@ -111,7 +115,7 @@ TEST(EncoderChunks, DefaultSequenceForPaletteAndRgbSources) {
     text.insert(text.end(), name.begin(), name.end());
     EXPECT_EQ(ChunkData(file, "tEXt"), text);
     EXPECT_EQ(ChunkData(file, "tiLE"), (Bytes{'T', 'L', 'R', '3', 0, 0, 0, 0}));
-    EXPECT_EQ(ChunkData(file, "gAMA"), BE32(45455));
+    EXPECT_EQ(ChunkData(file, "gAMA"), BE32({45455}));
     if (bits <= 8) {
       TPaletteEntry e[256];
       const int n = GetPaletteEntries(bitmap->Palette(), 0, 256, e);
@@ -160,16 +164,14 @@ TEST(EncoderChunks, OptionalChunksInTheirFixedOrder) {
   text.insert(text.end(), {'t', 'i', 'l', 'e', 's'});
   EXPECT_EQ(chunks[2].Data, text);
   EXPECT_EQ(ChunkData(file, "gIFg"), (Bytes{2, 0, 0, 10}));
-  EXPECT_EQ(ChunkData(file, "gAMA"), BE32(100000));
+  EXPECT_EQ(ChunkData(file, "gAMA"), BE32({100000}));
   Bytes chrmBytes;
-  for (const int32_t v : chrm)
-    for (const uint8_t b : BE32(static_cast<uint32_t>(v))) chrmBytes.push_back(b);
+  for (const int32_t v : chrm) AppendBE32(chrmBytes, static_cast<uint32_t>(v));
   EXPECT_EQ(ChunkData(file, "cHRM"), chrmBytes);
   EXPECT_EQ(ChunkData(file, "sBIT"), (Bytes{5, 5, 5}));
   EXPECT_EQ(ChunkData(file, "bKGD"), Bytes{1});
   EXPECT_EQ(ChunkData(file, "tRNS"), (Bytes{255, 255, 0}));
-  Bytes phys = BE32(2835);
-  for (const uint8_t b : BE32(2836)) phys.push_back(b);
+  Bytes phys = BE32({2835, 2836});
   phys.push_back(1);
   EXPECT_EQ(ChunkData(file, "pHYs"), phys);
   const auto decoded = pngtest::LibpngRead(file, false);

@@ -217,8 +217,8 @@ TEST(ToolInfo, PngReportsTheDecodersResults) {
     raw.insert(raw.end(), row.begin(), row.end());
   }
   for (const png_color& c : ThreeColors) palette.insert(palette.end(), {c.red, c.green, c.blue});
-  pngdec::PutBE32(phys, 2835);
-  pngdec::PutBE32(phys, 2835);
+  AppendBE32(phys, 2835);
+  AppendBE32(phys, 2835);
   phys.push_back(1);
   pngdec::PngBuilder file;
   file.Ihdr(7, 5, 4, 3)

@@ -48,7 +48,7 @@ ReadBack ReadBmpWithStb(const std::string& path) {
     ADD_FAILURE() << "BMP file too short: " << file.size();
     return r;
   }
-  r.BitCount = file[28] | (file[29] << 8);
+  r.BitCount = ReadLE16(file, 28);  // biBitCount
   int w = 0, h = 0, n = 0;
   stbi_uc* pixels = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &n, 3);
   if (!pixels) {
@@ -196,7 +196,7 @@ void ExpectDefaultChunks(const std::vector<pngtest::Chunk>& chunks, bool palette
   const std::string software(chunks[2].Data.begin(), chunks[2].Data.end());
   EXPECT_EQ(software, std::string("Software\0Tilora ver 1.0", 23));
   EXPECT_EQ(chunks[3].Data, (std::vector<uint8_t>{'T', 'L', 'R', '3', 0, 0, 0, 0}));
-  EXPECT_EQ(pngtest::BigEndian32(chunks[4].Data.data()), 45455u);
+  EXPECT_EQ(ReadBE32(chunks[4].Data, 0), 45455u);
   const auto idat = pngtest::ChunksOf(chunks, "IDAT");
   for (size_t i = 0; i + 1 < idat.size(); ++i) EXPECT_EQ(idat[i].Data.size(), 32768u) << i;
   EXPECT_LE(idat.back().Data.size(), 32768u);

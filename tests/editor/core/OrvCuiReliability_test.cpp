@@ -72,8 +72,7 @@ Bytes PngFile(const PngKind& kind) {
 size_t PngHeaderBytes(const Bytes& png) {
   size_t at = 8;
   while (at + 8 <= png.size()) {
-    const uint32_t length =
-        static_cast<uint32_t>(png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3]);
+    const uint32_t length = ReadBE32(png, at);
     if (std::memcmp(png.data() + at + 4, "IDAT", 4) == 0) return at + 8 + 2;
     at += 12 + length;
   }
@@ -82,7 +81,7 @@ size_t PngHeaderBytes(const Bytes& png) {
 
 // Bytes of a BMP file before its pixels (file header, info header, masks and colour table).
 size_t BmpHeaderBytes(const Bytes& bmp) {
-  return std::min<size_t>(bmp[10] | (bmp[11] << 8), bmp.size());
+  return std::min<size_t>(BITMAPFILEHEADER::Read(bmp).bfOffBits, bmp.size());
 }
 
 std::string ClassOf(const std::exception& e) {
@@ -310,7 +309,7 @@ TEST(PngDamageChunkLength, ALengthAbove2To31EndsTheFileInsideThatChunk) {
     SCOPED_TRACE(length);
     Bytes file = PngWithData(2, 2, 8, 0, image);
     Bytes chunk;
-    pngdec::PutBE32(chunk, length);
+    AppendBE32(chunk, length);
     chunk.insert(chunk.end(), {'b', 'K', 'G', 'D', 0, 9, 0, 0, 0, 0});  // the CRC is not checked
     file.insert(file.begin() + 8 + 25, chunk.begin(), chunk.end());     // after the signature and IHDR
     TMemoryStream stream;
@@ -333,18 +332,15 @@ int64_t PeakResidentBytes() {
 
 Bytes InfoHeaderBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression, uint32_t fileSize,
                     size_t pixelBytes) {
-  Bytes d = {'B', 'M'};
-  seeds::Put32(d, fileSize);
-  seeds::Put32(d, 0);
   const uint32_t colors = bits <= 8 ? 4u << bits : 0;
-  seeds::Put32(d, 14 + 40 + colors);
-  seeds::Put32(d, 40);
-  seeds::Put32(d, static_cast<uint32_t>(width));
-  seeds::Put32(d, static_cast<uint32_t>(height));
-  seeds::Put16(d, 1);
-  seeds::Put16(d, bits);
-  seeds::Put32(d, compression);
-  for (int i = 0; i < 5; ++i) seeds::Put32(d, 0);
+  Bytes d;
+  AppendHeader(d, seeds::FileHeader(fileSize, 14 + 40 + colors));
+  BITMAPINFOHEADER info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biBitCount = bits;
+  info.biCompression = compression;
+  AppendHeader(d, info);
   d.resize(d.size() + colors + pixelBytes, 0);
   return d;
 }
