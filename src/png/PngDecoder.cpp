@@ -105,57 +105,37 @@ void TPngReadStream::ChunkLoop() {
         break;
       case ChunkGAMA:
         if (header && !done && !palette) {
-          Gamma = ReadUInt32BE() / 100000.0;
-          ChunkLeft -= 4;
+          ReadGamma();
           taken = true;
         }
         break;
       case ChunkSBIT:
         if (header && !done && !palette && (ColorClass == 2 || ColorClass == 3)) {
-          int32_t bits = ReadByte();
-          bits |= ReadByte() << 8;
-          bits |= ReadByte() << 16;
-          ChunkLeft -= 3;
-          if (HasAlpha) {
-            bits |= static_cast<int32_t>(static_cast<uint32_t>(ReadByte()) << 24);
-            ChunkLeft -= 1;
-          }
-          SignificantBits = bits;
+          ReadSignificantBits();
           taken = true;
         }
         break;
       case ChunkPHYS:
         if (header && !done) {
-          PhysX = static_cast<int32_t>(ReadUInt32BE());
-          PhysY = static_cast<int32_t>(ReadUInt32BE());
-          PhysUnit = ReadByte();
-          ChunkLeft -= 9;
+          ReadPhysicalSize();
           taken = true;
         }
         break;
       case ChunkCHRM:
         if (header && !done && !palette && ChunkLeft == 32 && Chromaticity != nullptr) {
-          for (int32_t& value : *Chromaticity) value = static_cast<int32_t>(ReadUInt32BE());
-          ChunkLeft -= 32;
+          ReadChromaticity();
           taken = true;
         }
         break;
       case ChunkGIFG:
         if (header && !done && !palette && ChunkLeft == 4 && GifControl != nullptr) {
-          ReadBytes(GifControl->data(), 4);
-          ChunkLeft -= 4;
+          ReadGifControl();
           taken = true;
         }
         break;
       case ChunkTIME:
         if (ChunkLeft == 7 && ImageTime != nullptr) {
-          ImageTime->Year = ReadUInt16BE();
-          ImageTime->Month = ReadByte();
-          ImageTime->Day = ReadByte();
-          ImageTime->Hour = ReadByte();
-          ImageTime->Minute = ReadByte();
-          ImageTime->Second = ReadByte();
-          ChunkLeft -= 7;
+          ReadTime();
           taken = true;
         }
         break;
@@ -250,6 +230,52 @@ void TPngReadStream::ReadBackground() {
   } else {
     BackgroundColor = ReadChunkColor();
   }
+}
+
+void TPngReadStream::ReadGamma() {
+  Gamma = ReadUInt32BE() / 100000.0;
+  ChunkLeft -= 4;
+}
+
+// Red (grey), green and blue from the low byte up; alpha in the high byte when the image has an alpha
+// channel.
+void TPngReadStream::ReadSignificantBits() {
+  int32_t bits = ReadByte();
+  bits |= ReadByte() << 8;
+  bits |= ReadByte() << 16;
+  ChunkLeft -= 3;
+  if (HasAlpha) {
+    bits |= static_cast<int32_t>(static_cast<uint32_t>(ReadByte()) << 24);
+    ChunkLeft -= 1;
+  }
+  SignificantBits = bits;
+}
+
+void TPngReadStream::ReadPhysicalSize() {
+  PhysX = static_cast<int32_t>(ReadUInt32BE());
+  PhysY = static_cast<int32_t>(ReadUInt32BE());
+  PhysUnit = ReadByte();
+  ChunkLeft -= 9;
+}
+
+void TPngReadStream::ReadChromaticity() {
+  for (int32_t& value : *Chromaticity) value = static_cast<int32_t>(ReadUInt32BE());
+  ChunkLeft -= 32;
+}
+
+void TPngReadStream::ReadGifControl() {
+  ReadBytes(GifControl->data(), 4);
+  ChunkLeft -= 4;
+}
+
+void TPngReadStream::ReadTime() {
+  ImageTime->Year = ReadUInt16BE();
+  ImageTime->Month = ReadByte();
+  ImageTime->Day = ReadByte();
+  ImageTime->Hour = ReadByte();
+  ImageTime->Minute = ReadByte();
+  ImageTime->Second = ReadByte();
+  ChunkLeft -= 7;
 }
 
 void TPngReadStream::ReadText() {

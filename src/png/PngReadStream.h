@@ -76,6 +76,12 @@ class TPngReadStream : public TCodecGraphicReadStream {
   void ReadPalette();
   void ReadTransparency();
   void ReadBackground();
+  void ReadGamma();
+  void ReadSignificantBits();
+  void ReadPhysicalSize();
+  void ReadChromaticity();  // into *Chromaticity
+  void ReadGifControl();    // into *GifControl
+  void ReadTime();          // into *ImageTime
   void ReadText();
   void ReadTile();
   void ReadImageData();
