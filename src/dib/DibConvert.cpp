@@ -130,46 +130,11 @@ TDibRecord Convert4BitRGBTo1BitRGB(const TDibRecord& Source, bool UseFMO, TColor
 
 const char* DibConverterName(TDibConverter Converter) {
   switch (Converter) {
-    case TDibConverter::Convert1BitRGBTo4BitRGB:
-      return "Convert1BitRGBTo4BitRGB";
-    case TDibConverter::Convert1BitRGBTo8BitRGB:
-      return "Convert1BitRGBTo8BitRGB";
-    case TDibConverter::Convert1BitRGBToTrueColor:
-      return "Convert1BitRGBToTrueColor";
-    case TDibConverter::Convert4BitRGBTo8BitRGB:
-      return "Convert4BitRGBTo8BitRGB";
-    case TDibConverter::Convert4BitRGBToTrueColor:
-      return "Convert4BitRGBToTrueColor";
-    case TDibConverter::Convert8BitRGBToTrueColor:
-      return "Convert8BitRGBToTrueColor";
-    case TDibConverter::Convert4BitRLETo4BitRGB:
-      return "Convert4BitRLETo4BitRGB";
-    case TDibConverter::Convert8BitRLETo8BitRGB:
-      return "Convert8BitRLETo8BitRGB";
-    case TDibConverter::Convert4BitRGBTo4BitRLE:
-      return "Convert4BitRGBTo4BitRLE";
-    case TDibConverter::Convert8BitRGBTo8BitRLE:
-      return "Convert8BitRGBTo8BitRLE";
-    case TDibConverter::ConvertTrueColorTo8BitRGBLow:
-      return "ConvertTrueColorTo8BitRGBLow";
-    case TDibConverter::ConvertTrueColorTo4BitRGBLow:
-      return "ConvertTrueColorTo4BitRGBLow";
-    case TDibConverter::ConvertTrueColorTo8BitRGBHigh:
-      return "ConvertTrueColorTo8BitRGBHigh";
-    case TDibConverter::ConvertTrueColorTo4BitRGBHigh:
-      return "ConvertTrueColorTo4BitRGBHigh";
-    case TDibConverter::Convert8BitRGBTo4BitRGB:
-      return "Convert8BitRGBTo4BitRGB";
-    case TDibConverter::ConvertTrueColorTo1BitRGB:
-      return "ConvertTrueColorTo1BitRGB";
-    case TDibConverter::Convert8BitTo1BitRGB:
-      return "Convert8BitTo1BitRGB";
-    case TDibConverter::Convert4BitRGBTo1BitRGB:
-      return "Convert4BitRGBTo1BitRGB";
-    case TDibConverter::ConvertToHalfTone:
-      return "ConvertToHalfTone";
-    case TDibConverter::ConvertToHalfToneBW:
-      return "ConvertToHalfToneBW";
+#define TILORA_DIB_CONVERTER_NAME(Name, Params) \
+  case TDibConverter::Name:                     \
+    return #Name;
+    TILORA_DIB_CONVERTERS(TILORA_DIB_CONVERTER_NAME)
+#undef TILORA_DIB_CONVERTER_NAME
   }
   return "";
 }
@@ -246,66 +211,12 @@ void TDibStorage::SetPixelsFormat(TDibPixelFormat Target, uint8_t ConvertMode,
     const TDibRecord& s = *source;
     TDibRecord next;
     switch (step) {
-      case C::Convert1BitRGBTo4BitRGB:
-        next = Convert1BitRGBTo4BitRGB(s, UseFMO);
-        break;
-      case C::Convert1BitRGBTo8BitRGB:
-        next = Convert1BitRGBTo8BitRGB(s, UseFMO);
-        break;
-      case C::Convert1BitRGBToTrueColor:
-        next = Convert1BitRGBToTrueColor(s, UseFMO);
-        break;
-      case C::Convert4BitRGBTo8BitRGB:
-        next = Convert4BitRGBTo8BitRGB(s, UseFMO);
-        break;
-      case C::Convert4BitRGBToTrueColor:
-        next = Convert4BitRGBToTrueColor(s, UseFMO);
-        break;
-      case C::Convert8BitRGBToTrueColor:
-        next = Convert8BitRGBToTrueColor(s, UseFMO);
-        break;
-      case C::Convert4BitRLETo4BitRGB:
-        next = Convert4BitRLETo4BitRGB(s, UseFMO);
-        break;
-      case C::Convert8BitRLETo8BitRGB:
-        next = Convert8BitRLETo8BitRGB(s, UseFMO);
-        break;
-      case C::Convert4BitRGBTo4BitRLE:
-        next = Convert4BitRGBTo4BitRLE(s, UseFMO);
-        break;
-      case C::Convert8BitRGBTo8BitRLE:
-        next = Convert8BitRGBTo8BitRLE(s, UseFMO);
-        break;
-      case C::ConvertTrueColorTo8BitRGBLow:
-        next = ConvertTrueColorTo8BitRGBLow(s, UseFMO, ProgressStep, ProgressOwner);
-        break;
-      case C::ConvertTrueColorTo4BitRGBLow:
-        next = ConvertTrueColorTo4BitRGBLow(s, UseFMO, ProgressStep, ProgressOwner);
-        break;
-      case C::ConvertTrueColorTo8BitRGBHigh:
-        next = ConvertTrueColorTo8BitRGBHigh(s, UseFMO, ProgressStep, ProgressOwner);
-        break;
-      case C::ConvertTrueColorTo4BitRGBHigh:
-        next = ConvertTrueColorTo4BitRGBHigh(s, UseFMO, ProgressStep, ProgressOwner);
-        break;
-      case C::Convert8BitRGBTo4BitRGB:
-        next = Convert8BitRGBTo4BitRGB(s, UseFMO, ProgressStep, ProgressOwner);
-        break;
-      case C::ConvertTrueColorTo1BitRGB:
-        next = ConvertTrueColorTo1BitRGB(s, UseFMO, KeyColor);
-        break;
-      case C::Convert8BitTo1BitRGB:
-        next = Convert8BitTo1BitRGB(s, UseFMO, KeyColor);
-        break;
-      case C::Convert4BitRGBTo1BitRGB:
-        next = Convert4BitRGBTo1BitRGB(s, UseFMO, KeyColor);
-        break;
-      case C::ConvertToHalfTone:
-        next = ConvertToHalfTone(s, UseFMO);
-        break;
-      case C::ConvertToHalfToneBW:
-        next = ConvertToHalfToneBW(s, UseFMO);
-        break;
+#define TILORA_DIB_CONVERTER_CALL(Name, Params)      \
+  case C::Name:                                      \
+    next = Name(s, UseFMO TILORA_DIB_ARGS_##Params); \
+    break;
+      TILORA_DIB_CONVERTERS(TILORA_DIB_CONVERTER_CALL)
+#undef TILORA_DIB_CONVERTER_CALL
     }
     current = std::move(next);
     source = &current;

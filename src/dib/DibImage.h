@@ -162,55 +162,48 @@ class TDibStorage : public TObject {
 
 // ---------------------------------------------------------------------------------------------------------------
 // Converters: each reads a source record and returns a new one (pixel memory from GetMemory with UseFMO).
+// The one list of them, in the order of TDibConverter: X(Name, Params) for each, Params naming what the
+// converter takes after Source and UseFMO (TILORA_DIB_PARAMS_Params, TILORA_DIB_ARGS_Params).
+#define TILORA_DIB_CONVERTERS(X)             \
+  X(Convert1BitRGBTo4BitRGB, Plain)          \
+  X(Convert1BitRGBTo8BitRGB, Plain)          \
+  X(Convert1BitRGBToTrueColor, Plain)        \
+  X(Convert4BitRGBTo8BitRGB, Plain)          \
+  X(Convert4BitRGBToTrueColor, Plain)        \
+  X(Convert8BitRGBToTrueColor, Plain)        \
+  X(Convert4BitRLETo4BitRGB, Plain)          \
+  X(Convert8BitRLETo8BitRGB, Plain)          \
+  X(Convert4BitRGBTo4BitRLE, Plain)          \
+  X(Convert8BitRGBTo8BitRLE, Plain)          \
+  X(ConvertTrueColorTo8BitRGBLow, Progress)  \
+  X(ConvertTrueColorTo4BitRGBLow, Progress)  \
+  X(ConvertTrueColorTo8BitRGBHigh, Progress) \
+  X(ConvertTrueColorTo4BitRGBHigh, Progress) \
+  X(Convert8BitRGBTo4BitRGB, Progress)       \
+  X(ConvertTrueColorTo1BitRGB, Key)          \
+  X(Convert8BitTo1BitRGB, Key)               \
+  X(Convert4BitRGBTo1BitRGB, Key)            \
+  X(ConvertToHalfTone, Plain)                \
+  X(ConvertToHalfToneBW, Plain)
 
-TDibRecord Convert1BitRGBTo4BitRGB(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert1BitRGBTo8BitRGB(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert1BitRGBToTrueColor(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert4BitRGBTo8BitRGB(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert4BitRGBToTrueColor(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert8BitRGBToTrueColor(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert4BitRLETo4BitRGB(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert8BitRLETo8BitRGB(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert4BitRGBTo4BitRLE(const TDibRecord& Source, bool UseFMO);
-TDibRecord Convert8BitRGBTo8BitRLE(const TDibRecord& Source, bool UseFMO);
-TDibRecord ConvertTrueColorTo8BitRGBLow(const TDibRecord& Source, bool UseFMO,
-                                        const TDibProgressStep& ProgressStep, TObject* ProgressOwner);
-TDibRecord ConvertTrueColorTo4BitRGBLow(const TDibRecord& Source, bool UseFMO,
-                                        const TDibProgressStep& ProgressStep, TObject* ProgressOwner);
-TDibRecord ConvertTrueColorTo8BitRGBHigh(const TDibRecord& Source, bool UseFMO,
-                                         const TDibProgressStep& ProgressStep, TObject* ProgressOwner);
-TDibRecord ConvertTrueColorTo4BitRGBHigh(const TDibRecord& Source, bool UseFMO,
-                                         const TDibProgressStep& ProgressStep, TObject* ProgressOwner);
-TDibRecord Convert8BitRGBTo4BitRGB(const TDibRecord& Source, bool UseFMO,
-                                   const TDibProgressStep& ProgressStep, TObject* ProgressOwner);
-TDibRecord ConvertTrueColorTo1BitRGB(const TDibRecord& Source, bool UseFMO, TColor KeyColor);
-TDibRecord Convert8BitTo1BitRGB(const TDibRecord& Source, bool UseFMO, TColor KeyColor);
-TDibRecord Convert4BitRGBTo1BitRGB(const TDibRecord& Source, bool UseFMO, TColor KeyColor);
-TDibRecord ConvertToHalfTone(const TDibRecord& Source, bool UseFMO);
-TDibRecord ConvertToHalfToneBW(const TDibRecord& Source, bool UseFMO);
+// The parameters after Source and UseFMO, and the names SetPixelsFormat passes for them.
+#define TILORA_DIB_PARAMS_Plain
+#define TILORA_DIB_PARAMS_Progress , const TDibProgressStep &ProgressStep, TObject *ProgressOwner
+#define TILORA_DIB_PARAMS_Key , TColor KeyColor
+#define TILORA_DIB_ARGS_Plain
+#define TILORA_DIB_ARGS_Progress , ProgressStep, ProgressOwner
+#define TILORA_DIB_ARGS_Key , KeyColor
+
+#define TILORA_DIB_DECLARE_CONVERTER(Name, Params) \
+  TDibRecord Name(const TDibRecord& Source, bool UseFMO TILORA_DIB_PARAMS_##Params);
+TILORA_DIB_CONVERTERS(TILORA_DIB_DECLARE_CONVERTER)
+#undef TILORA_DIB_DECLARE_CONVERTER
 
 // The steps SetPixelsFormat takes, in order.
 enum class TDibConverter {
-  Convert1BitRGBTo4BitRGB,
-  Convert1BitRGBTo8BitRGB,
-  Convert1BitRGBToTrueColor,
-  Convert4BitRGBTo8BitRGB,
-  Convert4BitRGBToTrueColor,
-  Convert8BitRGBToTrueColor,
-  Convert4BitRLETo4BitRGB,
-  Convert8BitRLETo8BitRGB,
-  Convert4BitRGBTo4BitRLE,
-  Convert8BitRGBTo8BitRLE,
-  ConvertTrueColorTo8BitRGBLow,
-  ConvertTrueColorTo4BitRGBLow,
-  ConvertTrueColorTo8BitRGBHigh,
-  ConvertTrueColorTo4BitRGBHigh,
-  Convert8BitRGBTo4BitRGB,
-  ConvertTrueColorTo1BitRGB,
-  Convert8BitTo1BitRGB,
-  Convert4BitRGBTo1BitRGB,
-  ConvertToHalfTone,
-  ConvertToHalfToneBW,
+#define TILORA_DIB_CONVERTER_ID(Name, Params) Name,
+  TILORA_DIB_CONVERTERS(TILORA_DIB_CONVERTER_ID)
+#undef TILORA_DIB_CONVERTER_ID
 };
 const char* DibConverterName(TDibConverter Converter);
 // The converter chain from Source (0..5) to Target (0..7). A pair without a chain, a target above 7 or a

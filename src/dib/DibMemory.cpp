@@ -53,8 +53,8 @@ TDibMemory GetMemory(int64_t Size, bool UseFMO) {
     memory.FMapped = true;
     memory.FShared = UseFMO;
   } else {
-    memory.FBits = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes), 1));
-    if (memory.FBits == nullptr) throw EOutOfMemory(SOutOfMemory);
+    memory.FBits =
+        AllocateOrRaise([&] { return static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes), 1)); });
   }
   memory.FSize = Size;
   return memory;

@@ -18,7 +18,7 @@ TDibRecord DecodeRecord(const TDibRecord& source, bool useFMO, int bits, uint32_
   CheckCombination(source, bits, compression, name);
   TDibRecord result = NewResult(source, bits, useFMO, name);
   int64_t width = source.Width();
-  if (bits == 4) width = std::min<int64_t>((width + 1) & ~int64_t{1}, INT32_MAX);
+  if (bits == 4) width = ClampToInt32((width + 1) & ~int64_t{1});
   const std::span<const uint8_t> data(source.Bits(), static_cast<size_t>(source.ImageSize));
   const TRleResult outcome =
       DecodeRle(data, bits, static_cast<int>(width), static_cast<int>(result.AbsHeight()), result.Bits(),

@@ -334,8 +334,9 @@ HGLOBAL TDibStorage::SaveToClipboardFormat() const {
   Assert(h.biClrUsed <= 256, "TDibStorage.SaveToClipboardFormat: Invalid Color Count");
   const int64_t tableBytes = StoredTableBytes(h);
   const int64_t headerBytes = InfoHeaderSize + tableBytes;
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, headerBytes + DIB.ImageSize);
-  if (!block) throw EOutOfMemory("TDibStorage.SaveToClipboardFormat: Out Of Memory");
+  HGLOBAL block =
+      AllocateOrRaise([&] { return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, headerBytes + DIB.ImageSize); },
+                      "TDibStorage.SaveToClipboardFormat: Out Of Memory");
   uint8_t* p = GlobalLock(block);
   h.Write(std::span(p, static_cast<size_t>(headerBytes)));
   std::memcpy(p + InfoHeaderSize, DIB.Colors.data(), static_cast<size_t>(tableBytes));

@@ -291,9 +291,10 @@ void TBitmap::LoadFromClipboardFormat(uint16_t Format, HGLOBAL Data, HPALETTE) {
 
 void TBitmap::SaveToClipboardFormat(uint16_t& Format, HGLOBAL& Data, HPALETTE& Palette) {
   const std::vector<uint8_t> header = DibHeaderBytes(*FImage);
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<int64_t>(header.size()) +
-                                                                 static_cast<int64_t>(FImage->Bits.size()));
-  if (!block) throw EOutOfMemory(SOutOfMemory);
+  HGLOBAL block = AllocateOrRaise([&] {
+    return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                       static_cast<int64_t>(header.size()) + static_cast<int64_t>(FImage->Bits.size()));
+  });
   uint8_t* p = GlobalLock(block);
   std::memcpy(p, header.data(), header.size());
   p += header.size();

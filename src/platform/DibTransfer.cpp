@@ -12,11 +12,6 @@ namespace {
 
 constexpr const char* SInvalidPixelFormat = "Invalid pixel format";
 
-int32_t Clamp32(int64_t v) {
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 // A surface over DIB memory whose first row in memory is the bottom row when the DIB is bottom-up.
 TSurface DibSurface(uint8_t* Bits, int32_t Width, int32_t Height, bool BottomUp, int BitCount,
                     std::span<const TPaletteEntry> Palette) {
@@ -106,8 +101,9 @@ void StretchDIBits(TCanvas& Canvas, int X, int Y, int W, int H, int SrcX, int Sr
   const TSurface src =
       DibSurface(const_cast<uint8_t*>(pixels), width, height, Header.biHeight > 0, bits, palette);
   const TSurface dst = Canvas.Surface();
-  const TRect dstRect = Rect(X, Y, Clamp32(int64_t{X} + W), Clamp32(int64_t{Y} + H));
-  const TRect srcRect = Rect(SrcX, SrcY, Clamp32(int64_t{SrcX} + SrcW), Clamp32(int64_t{SrcY} + SrcH));
+  const TRect dstRect = Rect(X, Y, ClampToInt32(int64_t{X} + W), ClampToInt32(int64_t{Y} + H));
+  const TRect srcRect =
+      Rect(SrcX, SrcY, ClampToInt32(int64_t{SrcX} + SrcW), ClampToInt32(int64_t{SrcY} + SrcH));
   if (CopyPixels(dst, dstRect, src, srcRect)) Canvas.Changed();
 }
 

@@ -87,11 +87,7 @@ int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 
 void TMemoryStream::SetSize(int64_t NewSize) {
   if (NewSize < 0) NewSize = 0;
-  try {
-    FData.resize(static_cast<size_t>(NewSize));
-  } catch (const std::bad_alloc&) {
-    throw EOutOfMemory(SOutOfMemory);
-  }
+  AllocateOrRaise([&] { FData.resize(static_cast<size_t>(NewSize)); });
   if (FPosition > NewSize) FPosition = NewSize;
 }
 

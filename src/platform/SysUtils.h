@@ -1,9 +1,13 @@
 // Exceptions, checked size arithmetic, paths and the clock: the small system services every layer uses.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 // Root of every class that is passed around as a sender or an assignment source.
 class TObject {
@@ -50,6 +54,45 @@ inline constexpr const char* SListIndexError = "List index out of bounds (%d)";
 // Raises EAssertionFailed with the library's own text when the condition does not hold; never aborts.
 inline void Assert(bool condition, const char* message) {
   if (!condition) throw EAssertionFailed(message);
+}
+
+// Runs an allocation and returns what it gives. A heap that cannot give the memory (std::bad_alloc, or a null
+// result from an allocation that reports failure that way) raises EOutOfMemory with Message.
+template <class TAllocate>
+auto AllocateOrRaise(TAllocate&& Allocate, const char* Message = SOutOfMemory) {
+  using TResult = decltype(Allocate());
+  try {
+    if constexpr (std::is_void_v<TResult>) {
+      Allocate();
+    } else {
+      TResult result = Allocate();
+      if constexpr (std::is_constructible_v<bool, const TResult&>) {
+        if (!result) throw EOutOfMemory(Message);
+      }
+      return result;
+    }
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory(Message);
+  }
+}
+
+// A protected block's clean-up: runs Cleanup when the guard goes out of scope, on every way out. Cleanup
+// must not raise.
+template <class TCleanup>
+class TScopeGuard {
+ public:
+  explicit TScopeGuard(TCleanup Cleanup) : FCleanup(std::move(Cleanup)) {}
+  ~TScopeGuard() { FCleanup(); }
+  TScopeGuard(const TScopeGuard&) = delete;
+  TScopeGuard& operator=(const TScopeGuard&) = delete;
+
+ private:
+  TCleanup FCleanup;
+};
+
+// A 64-bit value held at the limits of int32.
+inline int32_t ClampToInt32(int64_t Value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX));
 }
 
 // Largest pixel memory, in bytes, of a bitmap or DIB: the libraries' sizes are 32-bit.

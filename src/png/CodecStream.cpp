@@ -31,7 +31,7 @@ int32_t TCodecProgress::Advance(int64_t Done, bool Cap) {
   const int64_t part = (Cap && Done >= Total) ? Share : Done * Share / Total;
   const int64_t percent = Base + part;
   if (percent <= Last) return -1;
-  Last = static_cast<int32_t>(std::min<int64_t>(percent, INT32_MAX));
+  Last = ClampToInt32(percent);
   return Last;
 }
 
@@ -223,7 +223,7 @@ void TCodecReadStream::StepProgress(int64_t Count) {
   const int64_t done = Progress.Mode == 0 ? Consumed - Progress.Start : Count;
   const int32_t percent = Progress.Advance(done, true);
   if (percent < 0) return;
-  if (Progress.Mode != 0) Progress.LastCount = static_cast<int32_t>(std::min<int64_t>(Count, INT32_MAX));
+  if (Progress.Mode != 0) Progress.LastCount = ClampToInt32(Count);
   // The flag stays sticky: a progress report may set it but never clears a stop already made.
   if (DoProgress(percent)) Stopped = true;
 }
@@ -255,15 +255,11 @@ void TCodecGraphicReadStream::ReadGraphic(TBitmap* NewBitmap, TStream& NewSource
   NoBitmap = Bitmap == nullptr;
   TNotifyEvent savedOnChange;
   if (Bitmap != nullptr) savedOnChange = std::exchange(Bitmap->OnChange, nullptr);
-  struct TRestore {
-    TCodecGraphicReadStream& Self;
-    TNotifyEvent& Saved;
-    ~TRestore() {
-      Self.Close();
-      Self.FPalette.reset();
-      if (Self.Bitmap != nullptr) Self.Bitmap->OnChange = std::move(Saved);
-    }
-  } restore{*this, savedOnChange};
+  const TScopeGuard restore([&] {
+    Close();
+    FPalette.reset();
+    if (Bitmap != nullptr) Bitmap->OnChange = std::move(savedOnChange);
+  });
   Open(&NewSource, Size);
   Comment.clear();
   PaletteCount = 0;
@@ -348,7 +344,7 @@ void TCodecWriteStream::BeginProgressRange(int32_t, int64_t Total, int32_t Perce
 void TCodecWriteStream::StepProgress(int64_t Count) {
   const int32_t percent = Progress.Advance(Count, false);
   if (percent < 0) return;
-  Progress.LastCount = static_cast<int32_t>(std::min<int64_t>(Count, INT32_MAX));
+  Progress.LastCount = ClampToInt32(Count);
   // The flag stays sticky: a progress report may set it but never clears a stop already made.
   if (DoProgress(percent)) Stopped = true;
 }

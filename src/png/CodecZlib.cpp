@@ -26,13 +26,31 @@ void SetZlibAllocator(ZRowContext& Context) {
 ZRowContext::ZRowContext() = default;
 
 ZRowContext::~ZRowContext() {
-  // A context abandoned while its stream is open ends it here.
-  if (Active) {
-    if (IsDeflate)
-      deflateEnd(&Stream);
+  EndZStream(*this);
+}
+
+void EndZStream(ZRowContext& Context) {
+  if (Context.Active) {
+    if (Context.IsDeflate)
+      deflateEnd(&Context.Stream);
     else
-      inflateEnd(&Stream);
+      inflateEnd(&Context.Stream);
+    Context.Active = false;
   }
+  Context.ZBuffer.reset();
+  Context.ZBufferSize = 0;
+}
+
+TZImageScope::~TZImageScope() {
+  EndZStream(FContext);
+  FContext.CurrentRow = FContext.PreviousRow = FContext.FilteredRow = FContext.TrialRow = nullptr;
+  FContext.ByteCounts = nullptr;
+}
+
+uint8_t* TZImageScope::AllocateRows(int64_t Bytes) {
+  FRows = AllocateOrRaise(
+      [Bytes] { return std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(Bytes)); });
+  return FRows.get();
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -51,13 +69,6 @@ int32_t StartInflate(ZRowContext& Context) {
   Context.Active = true;
   Context.IsDeflate = false;
   return 0;
-}
-
-void EndInflate(ZRowContext& Context) {
-  Context.ZBuffer.reset();
-  Context.ZBufferSize = 0;
-  if (Context.Active && !Context.IsDeflate) inflateEnd(&Context.Stream);
-  Context.Active = false;
 }
 
 void ResetInflate(ZRowContext& Context) {

@@ -18,6 +18,8 @@ struct ZRowContext;
 // 0 means go on; any other value ends the operation with that value.
 using TZBufferCallback = int32_t (*)(ZRowContext& Context);
 
+// The context owns its zlib stream: whichever stream is open is ended exactly once, by EndInflate or
+// EndDeflate or else by the destructor.
 struct ZRowContext {
   ZRowContext();
   ~ZRowContext();
@@ -45,12 +47,34 @@ struct ZRowContext {
 // Points the stream's allocation hooks at the program's heap.
 void SetZlibAllocator(ZRowContext& Context);
 
+// Ends the open stream, inflate or deflate, if there is one, and frees ZBuffer. EndInflate and EndDeflate are
+// this.
+void EndZStream(ZRowContext& Context);
+
+// One image's hold on a context. AllocateRows gives the block the row pointers point into (EOutOfMemory when
+// the heap cannot give it); on every way out of the image the destructor ends the stream, frees its buffer
+// and the row block and clears the row pointers.
+class TZImageScope {
+ public:
+  explicit TZImageScope(ZRowContext& Context) : FContext(Context) {}
+  ~TZImageScope();
+  TZImageScope(const TZImageScope&) = delete;
+  TZImageScope& operator=(const TZImageScope&) = delete;
+  uint8_t* AllocateRows(int64_t Bytes);
+
+ private:
+  ZRowContext& FContext;
+  std::unique_ptr<uint8_t[]> FRows;
+};
+
 // Size of the inflate input buffer.
 inline constexpr int32_t InflateBufferSize = 32768;
 
 // Inflate side.
 int32_t StartInflate(ZRowContext& Context);  // 0 ready, -1 failed
-void EndInflate(ZRowContext& Context);
+inline void EndInflate(ZRowContext& Context) {
+  EndZStream(Context);
+}
 void ResetInflate(ZRowContext& Context);
 // Inflates exactly Count bytes into Dest, refilling through BufferCallback: the callback's non-zero value, a
 // negative zlib result, or -1 when the compressed stream ends first; else 0 (1 when it ended exactly here).
@@ -75,7 +99,9 @@ int32_t FinishDeflate(ZRowContext& Context);
 // Resets the stream for new data; the output buffer is empty again.
 void ResetDeflate(ZRowContext& Context);
 // Ends the stream and frees the output buffer.
-void EndDeflate(ZRowContext& Context);
+inline void EndDeflate(ZRowContext& Context) {
+  EndZStream(Context);
+}
 // Compressed bytes waiting in ZBuffer.
 inline int32_t DeflatePending(const ZRowContext& Context) {
   return Context.ZBufferSize - static_cast<int32_t>(Context.Stream.avail_out);

@@ -12,8 +12,7 @@ int32_t StartDeflate(ZRowContext& Context, int32_t Level, int32_t BufferSize) {
   Context.Stream = z_stream{};
   SetZlibAllocator(Context);
   if (deflateInit2(&Context.Stream, Level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    Context.ZBuffer.reset();
-    Context.ZBufferSize = 0;
+    EndZStream(Context);
     return -1;
   }
   Context.Active = true;
@@ -71,11 +70,4 @@ void ResetDeflate(ZRowContext& Context) {
   if (Context.Active && Context.IsDeflate) deflateReset(&Context.Stream);
   Context.Stream.next_out = Context.ZBuffer.get();
   Context.Stream.avail_out = static_cast<uInt>(Context.ZBufferSize);
-}
-
-void EndDeflate(ZRowContext& Context) {
-  if (Context.Active && Context.IsDeflate) deflateEnd(&Context.Stream);
-  Context.Active = false;
-  Context.ZBuffer.reset();
-  Context.ZBufferSize = 0;
 }

@@ -223,13 +223,8 @@ void TPngGraphic::ImageChanged() {
     return;
   }
   FTransparencyGuard = true;
-  try {
-    SetTransparent(transparent);
-  } catch (...) {
-    FTransparencyGuard = false;
-    throw;
-  }
-  FTransparencyGuard = false;
+  const TScopeGuard release([this] { FTransparencyGuard = false; });
+  SetTransparent(transparent);
 }
 
 void PngGraphicInitialize() {

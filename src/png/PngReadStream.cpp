@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "PngReadStream.h"
 #include "SFunc.h"
@@ -39,16 +38,7 @@ void TPngReadStream::DecodeImage() {
   ReadBytes(signature.data(), 8);
   if (PastEnd || Stopped || signature != PngSignature) throw EPngError(SPngNotPng);
 
-  {
-    struct TRelease {
-      TPngReadStream& Self;
-      ~TRelease() {
-        EndInflate(Self.Z);
-        Self.RowBlock.reset();
-      }
-    } release{*this};
-    ChunkLoop();
-  }
+  ChunkLoop();
 
   // The single transparent colour applies to an image that was decoded and has no alpha channel.
   if (!NoBitmap && (ChunkFlags & ImageDone) != 0 && !PastEnd && !Stopped && !HasAlpha &&
@@ -69,7 +59,7 @@ void TPngReadStream::DecodeImage() {
 // PNG allows no chunk length above 2^31 - 1; such a length runs past any source, so it is held at that bound,
 // where the reads find the end of the source, and the count never wraps.
 void TPngReadStream::ReadChunkHeader() {
-  ChunkLeft = static_cast<int32_t>(std::min<uint32_t>(ReadUInt32BE(), INT32_MAX));
+  ChunkLeft = ClampToInt32(ReadUInt32BE());
   ChunkType = ReadUInt32BE();
 }
 
@@ -105,57 +95,37 @@ void TPngReadStream::ChunkLoop() {
         break;
       case ChunkGAMA:
         if (header && !done && !palette) {
-          Gamma = ReadUInt32BE() / 100000.0;
-          ChunkLeft -= 4;
+          ReadGamma();
           taken = true;
         }
         break;
       case ChunkSBIT:
         if (header && !done && !palette && (ColorClass == 2 || ColorClass == 3)) {
-          int32_t bits = ReadByte();
-          bits |= ReadByte() << 8;
-          bits |= ReadByte() << 16;
-          ChunkLeft -= 3;
-          if (HasAlpha) {
-            bits |= static_cast<int32_t>(static_cast<uint32_t>(ReadByte()) << 24);
-            ChunkLeft -= 1;
-          }
-          SignificantBits = bits;
+          ReadSignificantBits();
           taken = true;
         }
         break;
       case ChunkPHYS:
         if (header && !done) {
-          PhysX = static_cast<int32_t>(ReadUInt32BE());
-          PhysY = static_cast<int32_t>(ReadUInt32BE());
-          PhysUnit = ReadByte();
-          ChunkLeft -= 9;
+          ReadPhysicalSize();
           taken = true;
         }
         break;
       case ChunkCHRM:
         if (header && !done && !palette && ChunkLeft == 32 && Chromaticity != nullptr) {
-          for (int32_t& value : *Chromaticity) value = static_cast<int32_t>(ReadUInt32BE());
-          ChunkLeft -= 32;
+          ReadChromaticity();
           taken = true;
         }
         break;
       case ChunkGIFG:
         if (header && !done && !palette && ChunkLeft == 4 && GifControl != nullptr) {
-          ReadBytes(GifControl->data(), 4);
-          ChunkLeft -= 4;
+          ReadGifControl();
           taken = true;
         }
         break;
       case ChunkTIME:
         if (ChunkLeft == 7 && ImageTime != nullptr) {
-          ImageTime->Year = ReadUInt16BE();
-          ImageTime->Month = ReadByte();
-          ImageTime->Day = ReadByte();
-          ImageTime->Hour = ReadByte();
-          ImageTime->Minute = ReadByte();
-          ImageTime->Second = ReadByte();
-          ChunkLeft -= 7;
+          ReadTime();
           taken = true;
         }
         break;
@@ -252,6 +222,52 @@ void TPngReadStream::ReadBackground() {
   }
 }
 
+void TPngReadStream::ReadGamma() {
+  Gamma = ReadUInt32BE() / 100000.0;
+  ChunkLeft -= 4;
+}
+
+// Red (grey), green and blue from the low byte up; alpha in the high byte when the image has an alpha
+// channel.
+void TPngReadStream::ReadSignificantBits() {
+  int32_t bits = ReadByte();
+  bits |= ReadByte() << 8;
+  bits |= ReadByte() << 16;
+  ChunkLeft -= 3;
+  if (HasAlpha) {
+    bits |= static_cast<int32_t>(static_cast<uint32_t>(ReadByte()) << 24);
+    ChunkLeft -= 1;
+  }
+  SignificantBits = bits;
+}
+
+void TPngReadStream::ReadPhysicalSize() {
+  PhysX = static_cast<int32_t>(ReadUInt32BE());
+  PhysY = static_cast<int32_t>(ReadUInt32BE());
+  PhysUnit = ReadByte();
+  ChunkLeft -= 9;
+}
+
+void TPngReadStream::ReadChromaticity() {
+  for (int32_t& value : *Chromaticity) value = static_cast<int32_t>(ReadUInt32BE());
+  ChunkLeft -= 32;
+}
+
+void TPngReadStream::ReadGifControl() {
+  ReadBytes(GifControl->data(), 4);
+  ChunkLeft -= 4;
+}
+
+void TPngReadStream::ReadTime() {
+  ImageTime->Year = ReadUInt16BE();
+  ImageTime->Month = ReadByte();
+  ImageTime->Day = ReadByte();
+  ImageTime->Hour = ReadByte();
+  ImageTime->Minute = ReadByte();
+  ImageTime->Second = ReadByte();
+  ChunkLeft -= 7;
+}
+
 void TPngReadStream::ReadText() {
   if (ChunkLeft <= 0) return;
   const int32_t length = ChunkLeft;
@@ -303,19 +319,8 @@ void TPngReadStream::ReadImageData() {
     ChunkFlags |= ImageDone;
     return;
   }
-  if (StartInflate(Z) != 0) {
-    EndInflate(Z);
-    throw EPngError(SPngZlib);
-  }
-  struct TRelease {
-    TPngReadStream& Self;
-    ~TRelease() {
-      ResetInflate(Self.Z);
-      EndInflate(Self.Z);
-      Self.RowBlock.reset();
-      Self.BeginProgressRange(0, 0, 0);
-    }
-  } release{*this};
+  TZImageScope image(Z);
+  if (StartInflate(Z) != 0) throw EPngError(SPngZlib);
   PrepareBitmap();
 
   // One block: CurrentRow, PreviousRow, ConvertedRow, AlphaRow. Each starts a quarter page past a page
@@ -325,18 +330,13 @@ void TPngReadStream::ReadImageData() {
   const int64_t filtered = slot(ScanlineBytes(Width, Z.BitsPerPixel) + 4);
   const int64_t converted = slot(int64_t{OutputRowBytes} + 4);
   const int64_t alpha = ScanlineBytes(Width, 8);
-  try {
-    RowBlock =
-        std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(2 * filtered + converted + alpha));
-  } catch (const std::bad_alloc&) {
-    throw EOutOfMemory(SOutOfMemory);
-  }
-  Z.CurrentRow = RowBlock.get();
+  Z.CurrentRow = image.AllocateRows(2 * filtered + converted + alpha);
   Z.PreviousRow = Z.CurrentRow + filtered;
   ConvertedRow = Z.PreviousRow + filtered;
   AlphaRow = ConvertedRow + converted;
 
   DecodePasses();
+  BeginProgressRange(0, 0, 0);
   ChunkFlags |= ImageDone;
 }
 
@@ -390,7 +390,7 @@ void TPngReadStream::ChooseConversion() {
   }
   Z.BitsPerPixel = bitsPerPixel;
   LastPass = Interlace == 1 ? 6 : 0;
-  OutputRowBytes = static_cast<int32_t>(std::min<int64_t>(ScanlineBytes(Width, BitCount), INT32_MAX));
+  OutputRowBytes = ClampToInt32(ScanlineBytes(Width, BitCount));
   if (LastPass == 0) {
     RowStore = &TPngReadStream::StoreCopy;
     AlphaStore = &TPngReadStream::AlphaCopy;

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "CodecStream.h"
@@ -76,6 +75,12 @@ class TPngReadStream : public TCodecGraphicReadStream {
   void ReadPalette();
   void ReadTransparency();
   void ReadBackground();
+  void ReadGamma();
+  void ReadSignificantBits();
+  void ReadPhysicalSize();
+  void ReadChromaticity();  // into *Chromaticity
+  void ReadGifControl();    // into *GifControl
+  void ReadTime();          // into *ImageTime
   void ReadText();
   void ReadTile();
   void ReadImageData();
@@ -106,7 +111,6 @@ class TPngReadStream : public TCodecGraphicReadStream {
   void AlphaScatter(uint8_t* Dest, const uint8_t* Row);
 
   ZRowContext Z;
-  std::unique_ptr<uint8_t[]> RowBlock;
   uint8_t* ConvertedRow = nullptr;
   uint8_t* AlphaRow = nullptr;
   int32_t ChunkLeft = 0;

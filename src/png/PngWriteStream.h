@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "CodecStream.h"
@@ -136,5 +135,4 @@ class TPngWriteStream : public TCodecGraphicWriteStream {
   int32_t PassStep = 1;   // column step of the pass, pixels
   TRowConverter RowConverter = nullptr;
   ZRowContext Z;
-  std::unique_ptr<uint8_t[]> RowBlock;
 };

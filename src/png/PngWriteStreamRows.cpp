@@ -1,7 +1,7 @@
 // The encoder's image data: row conversion to PNG samples, the Adam7 passes, filtering and the zlib stream
 // that is cut into IDAT chunks.
 #include <cstring>
-#include <new>
+#include <exception>
 #include <utility>
 
 #include "ByteOrder.h"
@@ -217,23 +217,11 @@ void TPngWriteStream::WriteImageData() {
   if (rowBytes + 1 > INT32_MAX) throw EPngError(SPngWriteSize);
   const int64_t stride = (ScanlineBytes(Width, Z.BitsPerPixel) + 8 + 31) & ~int64_t{31};
   const int64_t blockBytes = 4 * stride + 256 * int64_t{sizeof(int32_t)} + 31;
-  RowBlock.reset(new (std::nothrow) uint8_t[static_cast<size_t>(blockBytes)]);
-  if (!RowBlock) throw EOutOfMemory(SOutOfMemory);
-
   // Released on every way out: the zlib state, its output buffer and the row buffers.
-  struct TRelease {
-    TPngWriteStream& Owner;
-    ~TRelease() {
-      ResetDeflate(Owner.Z);
-      EndDeflate(Owner.Z);
-      Owner.RowBlock.reset();
-      Owner.Z.CurrentRow = Owner.Z.PreviousRow = Owner.Z.FilteredRow = Owner.Z.TrialRow = nullptr;
-      Owner.Z.ByteCounts = nullptr;
-    }
-  } release{*this};
-
-  const uintptr_t base = reinterpret_cast<uintptr_t>(RowBlock.get());
-  uint8_t* aligned = RowBlock.get() + ((32 - base % 32) % 32);
+  TZImageScope image(Z);
+  uint8_t* const block = image.AllocateRows(blockBytes);
+  const uintptr_t base = reinterpret_cast<uintptr_t>(block);
+  uint8_t* aligned = block + ((32 - base % 32) % 32);
   Z.CurrentRow = aligned;
   Z.PreviousRow = aligned + stride;
   Z.FilteredRow = aligned + 2 * stride;
@@ -245,16 +233,19 @@ void TPngWriteStream::WriteImageData() {
   // A compressor that cannot be set up fails the first row.
   const bool ready = StartDeflate(Z, CompressionLevel, FIDATSize) == 0;
   BeginProgressRange(1, Interlaced() ? Adam7TotalRows(Height) : Height, 0);
+  std::exception_ptr failure;
   try {
     if (!ready) throw EPngError(SPngWriteError);
     WriteRows();
   } catch (...) {
-    // Finish the stream on the way out as well; what that writes stays, its own failure is not reported.
-    try {
-      FinishDeflate(Z);
-    } catch (...) {
-    }
-    throw;
+    failure = std::current_exception();
   }
-  FinishDeflate(Z);  // its outcome is ignored; a failure of the sink passes on
+  // The stream is finished on every way out and what that writes stays. Its outcome is ignored; a failure of
+  // the sink passes on, unless the rows failed first: their failure is the one reported.
+  try {
+    FinishDeflate(Z);
+  } catch (...) {
+    if (!failure) throw;
+  }
+  if (failure) std::rethrow_exception(failure);
 }

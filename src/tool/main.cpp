@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DibImage.h"
+#include "OrvCuiErrors.h"
 #include "PngGraphic.h"
 #include "ToolCommands.h"
 
@@ -45,13 +46,6 @@ constexpr const char* Usage =
     "standard\n"
     "error), 2 for a usage error.\n";
 
-// The message as the editor's error box shows it: a full stop is appended when the last character's code is
-// above that of the full stop.
-std::string ShownMessage(std::string Message) {
-  if (!Message.empty() && static_cast<unsigned char>(Message.back()) > '.') Message += '.';
-  return Message;
-}
-
 int UsageError(const std::string& Problem) {
   std::cerr << "tilora-tool: " << Problem
             << "\nUsage: tilora-tool convert IN OUT | decode IN OUT.pam | info IN | "
@@ -90,7 +84,7 @@ int Run(const std::vector<std::string>& Args) {
   }
   std::cout.flush();
   if (!std::cout) {
-    std::cerr << ShownMessage("Cannot write to standard output") << "\n";
+    std::cerr << ShownErrorMessage("Cannot write to standard output") << "\n";
     return 1;
   }
   return 0;
@@ -105,7 +99,7 @@ int main(int argc, char** argv) {
   try {
     Status = Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& Error) {
-    std::cerr << ShownMessage(Error.what()) << "\n";
+    std::cerr << ShownErrorMessage(Error.what()) << "\n";
     Status = 1;
   }
   PngGraphicFinalize();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <new>
+
 #include "Classes.h"
 #include "Clipbrd.h"
 #include "Graphics.h"
@@ -43,6 +46,22 @@ TEST(SizeArithmeticTest, RowsAndLimits) {
   EXPECT_EQ(DibImageBytes(65536 * 4, 65536 * 4, 32), -1);  // beyond 2^31 - 1 bytes
   EXPECT_EQ(DibImageBytes(-1, 5, 8), -1);
   EXPECT_EQ(DibImageBytes(0, 5, 8), 0);
+}
+
+TEST(AllocateOrRaiseTest, FailedAllocationsRaiseOutOfMemory) {
+  EXPECT_EQ(*AllocateOrRaise([] { return std::make_unique<int>(7); }), 7);
+  try {
+    AllocateOrRaise([] { throw std::bad_alloc(); });
+    ADD_FAILURE() << "no exception";
+  } catch (const EOutOfMemory& Error) {
+    EXPECT_STREQ(Error.what(), "Out of memory");
+  }
+  try {
+    AllocateOrRaise([]() -> void* { return nullptr; }, "Block: Out Of Memory");
+    ADD_FAILURE() << "no exception";
+  } catch (const EOutOfMemory& Error) {
+    EXPECT_STREQ(Error.what(), "Block: Out Of Memory");
+  }
 }
 
 TEST(PersistentTest, DefaultAssignmentNamesBothClasses) {

@@ -1,7 +1,9 @@
 // The zlib row adapters: the five filters on hand-computed rows, inflate through the refill callback with its
-// failures, and deflate handing over full buffers and the rest.
+// failures, deflate handing over full buffers and the rest, and the release of a context after an image.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <stdexcept>
 #include <vector>
 
 #include "CodecZlib.h"
@@ -227,6 +229,50 @@ TEST(Deflate, CallbackValueEndsTheOperation) {
   for (auto& b : noise) b = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
   EXPECT_EQ(DeflateRow(z, noise.data(), 50000), 3);
   EndDeflate(z);
+}
+
+// zlib's frees through a stream's hooks, counted; the memory still comes from and goes back to the heap.
+voidpf HeapAlloc(voidpf, uInt Items, uInt Size) {
+  return std::calloc(Items, Size);
+}
+void CountingFree(voidpf Frees, voidpf Address) {
+  ++*static_cast<int*>(Frees);
+  std::free(Address);
+}
+
+TEST(ZImageScope, EndsTheStreamOnceAndFreesTheBuffersOnEveryWayOut) {
+  for (const bool deflate : {false, true}) {
+    for (const bool fails : {false, true}) {
+      SCOPED_TRACE(std::string(deflate ? "deflate" : "inflate") + (fails ? ", failing" : ""));
+      int frees = 0;
+      {
+        ZRowContext z;
+        try {
+          TZImageScope image(z);
+          ASSERT_EQ(deflate ? StartDeflate(z, -1, 256) : StartInflate(z), 0);
+          z.Stream.zalloc = HeapAlloc;
+          z.Stream.zfree = CountingFree;
+          z.Stream.opaque = &frees;
+          z.CurrentRow = image.AllocateRows(64);
+          z.PreviousRow = z.FilteredRow = z.TrialRow = z.CurrentRow + 16;
+          z.ByteCounts = reinterpret_cast<int32_t*>(z.CurrentRow + 32);
+          if (fails) throw std::runtime_error("row failed");
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_FALSE(z.Active);
+        EXPECT_FALSE(z.ZBuffer);
+        EXPECT_EQ(z.ZBufferSize, 0);
+        EXPECT_TRUE(z.CurrentRow == nullptr && z.PreviousRow == nullptr && z.FilteredRow == nullptr &&
+                    z.TrialRow == nullptr && z.ByteCounts == nullptr);
+        EXPECT_GT(frees, 0);  // zlib's state went back through the stream's hooks
+        const int ended = frees;
+        EndInflate(z);
+        EndDeflate(z);
+        EXPECT_EQ(frees, ended);
+      }
+      EXPECT_GT(frees, 0);
+    }
+  }
 }
 
 }  // namespace

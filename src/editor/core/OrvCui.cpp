@@ -2,14 +2,8 @@
 #include "OrvCui.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace {
-
-int32_t ClampToInt32(int64_t Value) {
-  return static_cast<int32_t>(
-      std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 // One axis of a copy of Length pixels from Source to Dest, cut to [0, SourceSize) and [0, DestSize) on their
 // sides alike. Length ends up 0 or below when nothing is left.

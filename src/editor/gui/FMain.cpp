@@ -31,11 +31,6 @@ QPushButton* NewButton(QWidget* Owner, const char* Caption, int Width) {
   return button;
 }
 
-// The dialog's values are in 1..65536; anything else is held at the 32-bit limits for the document to judge.
-int32_t ToInt32(int64_t Value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX));
-}
-
 std::string LocalPath(const QString& FileName) {
   return FileName.toStdString();
 }
@@ -179,15 +174,17 @@ void TOrvMain::FormDestroy() {
   MaterialFiles->SaveToFile(FSettings.WritePath);
 }
 
+// The dialog's values are in 1..65536; anything else is held at the 32-bit limits for the document to judge.
 void TOrvMain::ApplyEnteredChipSize() {
-  Document->SetChipSize(ToInt32(SizeForm->EnteredChipWidth()), ToInt32(SizeForm->EnteredChipHeight()));
+  Document->SetChipSize(ClampToInt32(SizeForm->EnteredChipWidth()),
+                        ClampToInt32(SizeForm->EnteredChipHeight()));
 }
 
 void TOrvMain::Button1Click() {
   if (!FDialogs.ExecuteSizeForm(*SizeForm, true)) return;
   FEditView.Valid = false;
   ApplyEnteredChipSize();
-  Document->NewEditImage(ToInt32(SizeForm->EnteredColumns()), ToInt32(SizeForm->EnteredRows()));
+  Document->NewEditImage(ClampToInt32(SizeForm->EnteredColumns()), ClampToInt32(SizeForm->EnteredRows()));
   RedrawMaterial();
   RedrawEdit();
 }

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "FSize.h"
+#include "OrvCuiErrors.h"
 #include "QtBitmap.h"
 
 namespace {
@@ -145,9 +146,7 @@ void TQtDialogs::ShowError(const QString& Message) {
 }
 
 QString ErrorBoxText(const std::string& Message) {
-  QString text = QString::fromStdString(Message);
-  if (!text.isEmpty() && text.back().unicode() > u'.') text += QLatin1Char('.');
-  return text;
+  return QString::fromStdString(ShownErrorMessage(Message));
 }
 
 void RunGuarded(TDialogs& Dialogs, const std::function<void()>& Handler) {

@@ -74,8 +74,7 @@ QImage PicturePreview(const QString& FileName, QSize MaxSize, QSize* PictureSize
 void RegisterBitmapFileFormat();
 void UnregisterBitmapFileFormat();
 
-// An error message as the error box shows it: a full stop is appended when the last character's code is above
-// that of the full stop.
+// An error message as the error box shows it (ShownErrorMessage).
 QString ErrorBoxText(const std::string& Message);
 
 // Runs an event handler; an exception escaping it ends it and is shown in the error box, and the caller goes
