@@ -1,7 +1,8 @@
 // The RLE4 and RLE8 targets: the first four bytes give the picture's width and height (1..256), the fifth
 // the row order, the rest is the compressed data. The platform's decoder fills exactly the picture's memory;
 // the DIB library's converter decodes the same data to the same pixels and its encoder's output decodes back
-// to them.
+// to them. The decoder's clipping mode (the platform bitmap's reader) reads any data, stays inside the same
+// memory and gives the same pixels wherever the data keep inside the picture.
 #pragma once
 
 #include <vector>
@@ -24,6 +25,16 @@ inline int RunRle(const uint8_t* Data, size_t Size, int Bits) {
   std::vector<uint8_t> pixels(static_cast<size_t>(stride * height));
   uint8_t* first = bottomUp ? pixels.data() + (height - 1) * stride : pixels.data();
   const TRleResult result = DecodeRle(code, Bits, width, height, first, bottomUp ? -stride : stride);
+  std::vector<uint8_t> clipped(pixels.size());
+  Check(DecodeRle(code, Bits, width, height, clipped.data() + (first - pixels.data()),
+                  bottomUp ? -stride : stride, TRleOverrun::Clip) == TRleResult::Ok,
+        "clipping refused RLE data");
+  if (result == TRleResult::Ok)
+    for (int64_t y = 0; y < height; ++y)
+      for (int64_t x = 0; x < width; ++x)
+        Check(
+            ReadPixel(clipped.data() + y * stride, x, Bits) == ReadPixel(pixels.data() + y * stride, x, Bits),
+            "clipping changed a pixel of data that keep inside the picture");
 
   TDibRecord record;
   record.Header.biWidth = width;

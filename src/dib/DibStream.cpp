@@ -56,15 +56,6 @@ void CoreHeaderToInfoHeader(const BITMAPCOREHEADER& core, const uint8_t* triples
     record.Colors[i] = RGBQUAD{triples[3 * i], triples[3 * i + 1], triples[3 * i + 2], 0};
 }
 
-// Width must be positive, the height not zero, and the pixel memory at the picture's bit count must fit.
-void CheckDimensions(const BITMAPINFOHEADER& h, const std::string& method) {
-  if (h.biWidth <= 0 || h.biHeight == 0)
-    throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid Width or Height");
-  const int bits = h.biBitCount == 16 || h.biBitCount == 32 ? 24 : h.biBitCount;
-  if (DibImageBytes(h.biWidth, std::llabs(static_cast<int64_t>(h.biHeight)), bits) < 0)
-    throw EDibInvalidDIB(method + ": Image Too Large");
-}
-
 // The pixel byte count of a stored (1, 4, 8 or 24-bit) picture: uncompressed rows must all be there.
 void CheckImageSize(const TDibRecord& record, const std::string& method) {
   if (record.ImageSize < 0 || record.ImageSize > MaxPixelBytes)
@@ -150,29 +141,29 @@ void ConvertToTrueColor(TDibRecord& record, bool useFMO, const TReadRow& readRow
 }
 
 // The pixels of a record whose header and colour table are read: 1, 4, 8 and 24 bits as stored (ImageSize
-// bytes), 16 and 32 bits converted to 24. fetch copies the next bytes of the source, which holds `available`
-// more; a source too short for what the header promises calls shortfall before any pixel memory is taken.
+// bytes), 16 and 32 bits converted to 24. The width must be positive, the height not zero, the bit count one
+// of those, and the pixel memory at the bit count it is kept at must fit, checked in that order. fetch copies
+// the next bytes of the source, which holds `available` more; a source too short for what the header promises
+// calls shortfall before any pixel memory is taken.
 void ReadPixelData(TDibRecord& record, bool useFMO, const std::string& method, int64_t available,
                    const std::function<void()>& shortfall, const TReadRow& fetch,
                    const char* invalidBitCount) {
-  CheckDimensions(record.Header, method);
-  switch (record.Header.biBitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 24:
-      CheckImageSize(record, method);
-      if (record.ImageSize > available) shortfall();
-      record.Memory = GetMemory(record.ImageSize, useFMO);
-      fetch(record.Bits(), record.ImageSize);
-      break;
-    case 16:
-    case 32:
-      if (DibRowBytes(record.Width(), record.Header.biBitCount) * record.AbsHeight() > available) shortfall();
-      ConvertToTrueColor(record, useFMO, fetch);
-      break;
-    default:
-      throw EDibInvalidDIB(invalidBitCount);
+  const BITMAPINFOHEADER& h = record.Header;
+  if (h.biWidth <= 0 || h.biHeight == 0)
+    throw EDibInvalidDIB("TDibStorage.LoadFromStream: Invalid Width or Height");
+  const bool converted = h.biBitCount == 16 || h.biBitCount == 32;
+  if (!converted && h.biBitCount != 1 && h.biBitCount != 4 && h.biBitCount != 8 && h.biBitCount != 24)
+    throw EDibInvalidDIB(invalidBitCount);
+  if (DibImageBytes(h.biWidth, record.AbsHeight(), converted ? 24 : h.biBitCount) < 0)
+    throw EDibInvalidDIB(method + ": Image Too Large");
+  if (converted) {
+    if (DibRowBytes(record.Width(), h.biBitCount) * record.AbsHeight() > available) shortfall();
+    ConvertToTrueColor(record, useFMO, fetch);
+  } else {
+    CheckImageSize(record, method);
+    if (record.ImageSize > available) shortfall();
+    record.Memory = GetMemory(record.ImageSize, useFMO);
+    fetch(record.Bits(), record.ImageSize);
   }
 }
 

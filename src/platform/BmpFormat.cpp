@@ -161,10 +161,10 @@ std::shared_ptr<TBitmapImage> DecodeDib(const TDibLayout& f, std::span<const uin
   if (image->Bits.empty()) return image;
   const int64_t rowBytes = image->RowBytes;
   if (f.Compression == BI_RLE4 || f.Compression == BI_RLE8) {
-    // Bottom-up: memory row 0 of the decoder is the image's last row.
-    if (DecodeRle(Pixels, f.BitCount, f.Width, f.Height, image->Bits.data() + (f.Height - 1) * rowBytes,
-                  -rowBytes) != TRleResult::Ok)
-      Invalid();
+    // Bottom-up: memory row 0 of the decoder is the image's last row. Pixels that codes put outside the
+    // picture (writers often add one at the end of odd-width rows) are dropped, as other readers do.
+    DecodeRle(Pixels, f.BitCount, f.Width, f.Height, image->Bits.data() + (f.Height - 1) * rowBytes,
+              -rowBytes, TRleOverrun::Clip);
     return image;
   }
   if (static_cast<int64_t>(Pixels.size()) < stored) Invalid();

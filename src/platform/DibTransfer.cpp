@@ -108,13 +108,20 @@ void StretchDIBits(TCanvas& Canvas, int X, int Y, int W, int H, int SrcX, int Sr
 }
 
 TRleResult DecodeRle(std::span<const uint8_t> Data, int BitCount, int Width, int Height, uint8_t* Dest,
-                     int64_t Stride) {
+                     int64_t Stride, TRleOverrun Overrun) {
   const bool four = BitCount == 4;
+  const bool clip = Overrun == TRleOverrun::Clip;
   const int64_t w = four ? (int64_t{Width} + 1) / 2 * 2 : Width;
   const int64_t h = std::llabs(static_cast<int64_t>(Height));
   const size_t size = Data.size();
   auto put = [&](int64_t x, int64_t y, uint32_t value) {
     WritePixel(Dest + y * Stride, x, four ? 4 : 8, value);
+  };
+  // Pixels of a run of n at (x, y) that are written: all of them when overruns are refused; when clipping,
+  // those inside the picture's own width (the padding nibble of an odd 4-bit width stays clear).
+  const int64_t right = clip ? Width : w;
+  auto inside = [&](int64_t x, int64_t y, int64_t n) {
+    return y < h ? std::clamp<int64_t>(right - x, 0, n) : 0;
   };
   int64_t x = 0, y = 0;
   size_t i = 0;
@@ -123,13 +130,14 @@ TRleResult DecodeRle(std::span<const uint8_t> Data, int BitCount, int Width, int
     i += 2;
     if (n > 0) {
       // Encoded run: 4 bits alternate the high and low nibble of c.
-      if (x + n > w || y >= h) return TRleResult::BadRun;
-      for (uint32_t k = 0; k < n; ++k) put(x + k, y, four ? ((k & 1) ? (c & 15) : (c >> 4)) : c);
+      if (!clip && (x + n > w || y >= h)) return TRleResult::BadRun;
+      const int64_t count = inside(x, y, n);
+      for (int64_t k = 0; k < count; ++k) put(x + k, y, four ? ((k & 1) ? (c & 15) : (c >> 4)) : c);
       x += n;
     } else if (c == 0) {
       ++y;
       x = 0;
-      if (y > h) return TRleResult::BadEndOfLine;
+      if (!clip && y > h) return TRleResult::BadEndOfLine;
     } else if (c == 1) {
       return TRleResult::Ok;
     } else if (c == 2) {
@@ -137,13 +145,14 @@ TRleResult DecodeRle(std::span<const uint8_t> Data, int BitCount, int Width, int
       x += Data[i];
       y += Data[i + 1];
       i += 2;
-      if (x > w || y > h) return TRleResult::BadDelta;
+      if (!clip && (x > w || y > h)) return TRleResult::BadDelta;
     } else {
       // Absolute run of c pixels, padded to a 16-bit boundary.
-      if (x + c > w || y >= h) return TRleResult::BadAbsolute;
+      if (!clip && (x + c > w || y >= h)) return TRleResult::BadAbsolute;
       const size_t length = four ? (c + 3) / 4 * 2 : (c + 1) / 2 * 2;
-      for (uint32_t k = 0; k < c; ++k) {
-        const size_t at = i + (four ? k / 2 : k);
+      const int64_t count = inside(x, y, c);
+      for (int64_t k = 0; k < count; ++k) {
+        const size_t at = i + static_cast<size_t>(four ? k / 2 : k);
         if (at >= size) return TRleResult::Ok;
         put(x + k, y, four ? ((k & 1) ? (Data[at] & 15) : (Data[at] >> 4)) : Data[at]);
       }

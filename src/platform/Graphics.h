@@ -368,12 +368,16 @@ enum class TRleResult {
   BadAbsolute,   // an absolute run passed the width or the last row
   BadRun,        // an encoded run passed the width or the last row
 };
+// What DecodeRle does with codes that reach outside the picture: Refuse ends with the rule they broke; Clip
+// (as common readers do, for the extra pixel many writers put at the end of odd-width rows) drops the pixels
+// that fall outside the rows and goes on, so that it always ends with Ok. Neither writes outside the rows.
+enum class TRleOverrun { Refuse, Clip };
 // Decodes BI_RLE8 (BitCount 8) or BI_RLE4 (BitCount 4) data into zero-initialised memory of Height rows of
 // Stride bytes, row 0 first in memory (the bottom row of a bottom-up picture). Width W is the picture width
 // (rounded up to even for 4 bits). Reading stops at an end-of-bitmap code or at the end of the data; running
 // out of data is the end of the picture.
 TRleResult DecodeRle(std::span<const uint8_t> Data, int BitCount, int Width, int Height, uint8_t* Dest,
-                     int64_t Stride);
+                     int64_t Stride, TRleOverrun Overrun = TRleOverrun::Refuse);
 
 // ---------------------------------------------------------------------------------------------------------------
 // The picture-format registry: which graphic class opens a file extension (used by the file dialogs'

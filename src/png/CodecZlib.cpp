@@ -139,30 +139,36 @@ inline void StorePixel(uint8_t* p, uint64_t v) {
   }
 }
 
-// Sub and Average for pixels of 3 or 4 bytes: one pixel a step, its bytes side by side in a word.
+// Sub and Average for pixels of 3 or 4 bytes: one pixel a step, its bytes side by side in a word. They stop
+// at the last whole pixel and return where they stopped; the bytes after it are left to the bytewise loops.
 template <int Bpp>
-void UnfilterSubWords(uint8_t* row, int32_t length) {
+int32_t UnfilterSubWords(uint8_t* row, int32_t length) {
   uint32_t left = 0;
-  for (int32_t i = 0; i + Bpp <= length; i += Bpp) {
+  int32_t i = 0;
+  for (; i + Bpp <= length; i += Bpp) {
     left = AddBytes(static_cast<uint32_t>(LoadPixel<Bpp>(row + i)), left);
     StorePixel<Bpp>(row + i, left);
   }
+  return i;
 }
 
 template <int Bpp>
-void UnfilterAverageWords(uint8_t* row, const uint8_t* prior, int32_t length) {
+int32_t UnfilterAverageWords(uint8_t* row, const uint8_t* prior, int32_t length) {
   uint32_t left = 0;
-  for (int32_t i = 0; i + Bpp <= length; i += Bpp) {
+  int32_t i = 0;
+  for (; i + Bpp <= length; i += Bpp) {
     left = AddBytes(static_cast<uint32_t>(LoadPixel<Bpp>(row + i)),
                     AverageBytes(static_cast<uint32_t>(LoadPixel<Bpp>(prior + i)), left));
     StorePixel<Bpp>(row + i, left);
   }
+  return i;
 }
 
 void UnfilterSub(uint8_t* row, int32_t length, int32_t bpp) {
-  if (bpp == 3) return UnfilterSubWords<3>(row, length);
-  if (bpp == 4) return UnfilterSubWords<4>(row, length);
-  for (int32_t i = bpp; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
+  int32_t done = 0;
+  if (bpp == 3) done = UnfilterSubWords<3>(row, length);
+  if (bpp == 4) done = UnfilterSubWords<4>(row, length);
+  for (int32_t i = std::max(done, bpp); i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
 }
 
 void UnfilterUp(uint8_t* row, const uint8_t* prior, int32_t length) {
@@ -178,19 +184,21 @@ void UnfilterUp(uint8_t* row, const uint8_t* prior, int32_t length) {
 }
 
 void UnfilterAverage(uint8_t* row, const uint8_t* prior, int32_t length, int32_t bpp) {
-  if (bpp == 3) return UnfilterAverageWords<3>(row, prior, length);
-  if (bpp == 4) return UnfilterAverageWords<4>(row, prior, length);
+  int32_t done = 0;
+  if (bpp == 3) done = UnfilterAverageWords<3>(row, prior, length);
+  if (bpp == 4) done = UnfilterAverageWords<4>(row, prior, length);
   const int32_t head = std::min(bpp, length);
-  for (int32_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + (prior[i] >> 1));
-  for (int32_t i = bpp; i < length; ++i)
+  for (int32_t i = done; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + (prior[i] >> 1));
+  for (int32_t i = std::max(done, bpp); i < length; ++i)
     row[i] = static_cast<uint8_t>(row[i] + ((prior[i] + row[i - bpp]) >> 1));
 }
 
 #if defined(__SSE2__)
 // Paeth on one pixel of Bpp bytes (up to 8) a step, its bytes widened to 16-bit lanes: |p - a| = |b - c|,
-// |p - b| = |a - c|, |p - c| = |a + b - 2c|, ties going to a, then b, then c.
+// |p - b| = |a - c|, |p - c| = |a + b - 2c|, ties going to a, then b, then c. Stops at the last whole pixel
+// and returns where it stopped.
 template <int Bpp>
-void UnfilterPaethSse2(uint8_t* row, const uint8_t* prior, int32_t length) {
+int32_t UnfilterPaethSse2(uint8_t* row, const uint8_t* prior, int32_t length) {
   const __m128i zero = _mm_setzero_si128();
   const auto load = [](const uint8_t* p) {
     return _mm_cvtsi64_si128(static_cast<long long>(LoadPixel<Bpp>(p)));
@@ -200,7 +208,8 @@ void UnfilterPaethSse2(uint8_t* row, const uint8_t* prior, int32_t length) {
     return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
   };
   __m128i a = zero, c = zero;
-  for (int32_t i = 0; i + Bpp <= length; i += Bpp) {
+  int32_t i = 0;
+  for (; i + Bpp <= length; i += Bpp) {
     const __m128i b = _mm_unpacklo_epi8(load(prior + i), zero);
     const __m128i bc = _mm_sub_epi16(b, c);
     const __m128i ac = _mm_sub_epi16(a, c);
@@ -213,27 +222,33 @@ void UnfilterPaethSse2(uint8_t* row, const uint8_t* prior, int32_t length) {
     a = _mm_unpacklo_epi8(x, zero);
     c = b;
   }
+  return i;
 }
 #endif
 
 void UnfilterPaeth(uint8_t* row, const uint8_t* prior, int32_t length, int32_t bpp) {
+  int32_t done = 0;
 #if defined(__SSE2__)
   switch (bpp) {
     case 3:
-      return UnfilterPaethSse2<3>(row, prior, length);
+      done = UnfilterPaethSse2<3>(row, prior, length);
+      break;
     case 4:
-      return UnfilterPaethSse2<4>(row, prior, length);
+      done = UnfilterPaethSse2<4>(row, prior, length);
+      break;
     case 6:
-      return UnfilterPaethSse2<6>(row, prior, length);
+      done = UnfilterPaethSse2<6>(row, prior, length);
+      break;
     case 8:
-      return UnfilterPaethSse2<8>(row, prior, length);
+      done = UnfilterPaethSse2<8>(row, prior, length);
+      break;
     default:
       break;
   }
 #endif
   const int32_t head = std::min(bpp, length);
-  for (int32_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
-  for (int32_t i = bpp; i < length; ++i)
+  for (int32_t i = done; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
+  for (int32_t i = std::max(done, bpp); i < length; ++i)
     row[i] = static_cast<uint8_t>(row[i] + PaethPredictor(row[i - bpp], prior[i], prior[i - bpp]));
 }
 

@@ -484,10 +484,11 @@ void TPngReadStream::DecodePasses() {
   ConvertedRow = convertedRow;
 }
 
-// The IDAT refill: the rest of the current chunk, or the next chunk, which must be IDAT.
+// The IDAT refill: the rest of the current chunk, or the next chunk, which must be IDAT. Empty IDAT chunks
+// carry nothing and are passed over.
 int32_t TPngReadStream::RefillCompressed(ZRowContext& Context) {
   auto& self = *static_cast<TPngReadStream*>(Context.Owner);
-  if (self.ChunkLeft <= 0) {
+  while (self.ChunkLeft <= 0) {
     self.Skip(4);  // the CRC of the chunk just used up
     self.ReadChunkHeader();
     if (self.ChunkType != ChunkIDAT) return -1;

@@ -538,6 +538,13 @@ TEST(DibStorage, MalformedClipboardBlocksRaiseTheirError) {
        "TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Data"},
       {"width 0", Patched(good, 4, {0}), "TDibStorage.LoadFromStream: Invalid Width or Height"},
       {"2 bits", Patched(good, 14, {2}), "TDibStorage.LoadFromClipboardFormat: Invalid biBitCount"},
+      // Bit counts that no size can be computed for are still refused for their bit count.
+      {"0 bits", Patched(good, 14, {0}), "TDibStorage.LoadFromClipboardFormat: Invalid biBitCount"},
+      {"65 bits", Patched(good, 14, {65}), "TDibStorage.LoadFromClipboardFormat: Invalid biBitCount"},
+      {"65535 bits", Patched(good, 14, {0xFF, 0xFF}),
+       "TDibStorage.LoadFromClipboardFormat: Invalid biBitCount"},
+      {"too large", Patched(good, 4, {0xFF, 0xFF, 0xFF, 0x7F}),
+       "TDibStorage.LoadFromClipboardFormat: Image Too Large"},
       {"pixels shorter than the rows", Truncated(good, 63),
        "TDibStorage.LoadFromClipboardFormat: Image Data Too Short"},
       {"32-bit rows cut short", TBytes().InfoHeader(2, 2, 32).Fill(15).Data,

@@ -14,6 +14,7 @@ struct RleCase {
   std::vector<uint8_t> Data;
   TRleResult Result;
   std::vector<uint8_t> Memory;  // rows in memory order (row 0 first), 4 bytes a row
+  TRleOverrun Overrun = TRleOverrun::Refuse;
 };
 
 std::ostream& operator<<(std::ostream& os, const RleCase& c) {
@@ -29,7 +30,8 @@ TEST_P(RleGolden, DecodesExactlyAndStaysInsideItsRows) {
   // Guard bytes before and after the rows catch any write outside them.
   std::vector<uint8_t> memory(static_cast<size_t>(stride * c.Height + 16), guard);
   std::fill(memory.begin() + 8, memory.begin() + 8 + stride * c.Height, uint8_t{0});
-  const TRleResult result = DecodeRle(c.Data, c.BitCount, c.Width, c.Height, memory.data() + 8, stride);
+  const TRleResult result =
+      DecodeRle(c.Data, c.BitCount, c.Width, c.Height, memory.data() + 8, stride, c.Overrun);
   EXPECT_EQ(result, c.Result);
   const std::vector<uint8_t> rows(memory.begin() + 8, memory.begin() + 8 + stride * c.Height);
   EXPECT_EQ(rows, c.Memory);
@@ -87,6 +89,62 @@ INSTANTIATE_TEST_SUITE_P(
             "AbsolutePastTheWidth", 4, 6, 1, {0, 7, 0x12, 0x34, 0x56, 0x70}, R::BadAbsolute, {0, 0, 0, 0}},
         RleCase{"AbsoluteCutShort", 4, 6, 2, {0, 6, 0x12, 0x3}, R::Ok, {0x12, 0x03, 0, 0, 0, 0, 0, 0}},
         RleCase{"DeltaPastTheWidth", 4, 6, 1, {0, 2, 7, 0}, R::BadDelta, {0, 0, 0, 0}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// Clipping: every code that the rules above refuse is read, its pixels outside the picture dropped.
+constexpr TRleOverrun Clip = TRleOverrun::Clip;
+INSTANTIATE_TEST_SUITE_P(
+    Clip, RleGolden,
+    testing::Values(
+        RleCase{"RunPastTheWidthEndsAtTheEdge",
+                8,
+                4,
+                2,
+                {5, 1, 0, 0, 2, 2, 0, 1},
+                R::Ok,
+                {1, 1, 1, 1, 2, 2, 0, 0},
+                Clip},
+        RleCase{"AbsolutePastTheWidthSkipsItsWholeData",
+                8,
+                4,
+                2,
+                {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 7},
+                R::Ok,
+                {1, 2, 3, 4, 7, 0, 0, 0},
+                Clip},
+        RleCase{"RunsAfterTheEdgeAreDropped", 8, 4, 1, {3, 1, 2, 2, 1, 3, 0, 1}, R::Ok, {1, 1, 1, 2}, Clip},
+        RleCase{"DeltaPastTheWidthThenTheNextRow",
+                8,
+                4,
+                2,
+                {0, 2, 6, 0, 1, 5, 0, 0, 1, 3},
+                R::Ok,
+                {0, 0, 0, 0, 3, 0, 0, 0},
+                Clip},
+        RleCase{"NothingPastTheLastRow",
+                8,
+                4,
+                1,
+                {1, 4, 0, 0, 0, 0, 2, 5, 0, 2, 0, 9, 0, 3, 1, 2, 3, 0},
+                R::Ok,
+                {4, 0, 0, 0},
+                Clip},
+        RleCase{"OddFourBitWidthKeepsItsPaddingNibbleClear",
+                4,
+                5,
+                1,
+                {6, 0x12, 0, 7, 0x34, 0x56, 0x70, 0},
+                R::Ok,
+                {0x12, 0x12, 0x10, 0},
+                Clip},
+        RleCase{"FourBitAbsolutePastTheWidth",
+                4,
+                3,
+                1,
+                {0, 5, 0x12, 0x34, 0x50, 0},
+                R::Ok,
+                {0x12, 0x30, 0, 0},
+                Clip}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Rle, BottomUpMemoryThroughANegativeStride) {

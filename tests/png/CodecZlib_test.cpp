@@ -48,35 +48,36 @@ TEST(UnfilterRow, FiveFiltersOnHandComputedRows) {
 }
 
 // Every filter at every pixel width against a byte-by-byte reference, over rows long enough for the word and
-// vector paths and with a tail.
+// vector paths and with a tail, and over rows that end inside a pixel (or are shorter than one).
 TEST(UnfilterRow, EveryFilterMatchesTheReferenceForEveryPixelWidth) {
   for (int filter = 1; filter <= 4; ++filter)
-    for (int bpp = 1; bpp <= 8; ++bpp) {
-      SCOPED_TRACE(testing::Message() << "filter " << filter << ", bpp " << bpp);
-      const int length = bpp * 41;
-      Bytes prior(1 + length), row(1 + length);
-      for (int i = 1; i <= length; ++i) {
-        prior[i] = static_cast<uint8_t>(i * 37 + 11);
-        row[i] = static_cast<uint8_t>(i * i * 13 + (i % 7) * 100);
+    for (int bpp = 1; bpp <= 8; ++bpp)
+      for (const int length : {bpp * 41, bpp * 41 + 1, bpp * 42 - 1, bpp - 1}) {
+        if (length == 0) continue;
+        SCOPED_TRACE(testing::Message() << "filter " << filter << ", bpp " << bpp << ", length " << length);
+        Bytes prior(1 + length), row(1 + length);
+        for (int i = 1; i <= length; ++i) {
+          prior[i] = static_cast<uint8_t>(i * 37 + 11);
+          row[i] = static_cast<uint8_t>(i * i * 13 + (i % 7) * 100);
+        }
+        row[0] = static_cast<uint8_t>(filter);
+        Bytes expected = row;
+        for (int i = 1; i <= length; ++i) {
+          const int a = i > bpp ? expected[i - bpp] : 0, b = prior[i], c = i > bpp ? prior[i - bpp] : 0;
+          const int predictor = filter == 1   ? a
+                                : filter == 2 ? b
+                                : filter == 3 ? (a + b) / 2
+                                              : PaethPredictor(a, b, c);
+          expected[i] = static_cast<uint8_t>(row[i] + predictor);
+        }
+        ZRowContext z;
+        z.CurrentRow = row.data();
+        z.PreviousRow = prior.data();
+        z.RowLength = 1 + length;
+        z.BitsPerPixel = bpp * 8;
+        ASSERT_EQ(UnfilterRow(z), 0);
+        EXPECT_EQ(row, expected);
       }
-      row[0] = static_cast<uint8_t>(filter);
-      Bytes expected = row;
-      for (int i = 1; i <= length; ++i) {
-        const int a = i > bpp ? expected[i - bpp] : 0, b = prior[i], c = i > bpp ? prior[i - bpp] : 0;
-        const int predictor = filter == 1   ? a
-                              : filter == 2 ? b
-                              : filter == 3 ? (a + b) / 2
-                                            : PaethPredictor(a, b, c);
-        expected[i] = static_cast<uint8_t>(row[i] + predictor);
-      }
-      ZRowContext z;
-      z.CurrentRow = row.data();
-      z.PreviousRow = prior.data();
-      z.RowLength = 1 + length;
-      z.BitsPerPixel = bpp * 8;
-      ASSERT_EQ(UnfilterRow(z), 0);
-      EXPECT_EQ(row, expected);
-    }
 }
 
 TEST(UnfilterRow, UnknownFilterTypeFailsAndLeavesTheRow) {

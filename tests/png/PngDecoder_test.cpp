@@ -422,8 +422,10 @@ TEST(PngDecoderImageData, BrokenDataRaisesTheReadError) {
   const Case cases[] = {
       {"compressedDataOneRowShort", [&](PngBuilder& b) { b.Chunk("IDAT", twoRows); }},
       {"streamCutShort", [&](PngBuilder& b) { b.Chunk("IDAT", Bytes(all.begin(), all.begin() + 6)); }},
-      {"emptyIdatWhileRowsRemain",
-       [&](PngBuilder& b) { b.Chunk("IDAT", Bytes(all.begin(), all.begin() + 5)).Chunk("IDAT", {}); }},
+      {"onlyEmptyIdatsBeforeTheEnd",
+       [&](PngBuilder& b) {
+         b.Chunk("IDAT", Bytes(all.begin(), all.begin() + 5)).Chunk("IDAT", {}).Chunk("IDAT", {});
+       }},
       {"otherChunkInsideTheData",
        [&](PngBuilder& b) {
          b.Chunk("IDAT", Bytes(all.begin(), all.begin() + 5)).Text("Comment", "x");
@@ -449,15 +451,21 @@ TEST(PngDecoderImageData, BrokenDataRaisesTheReadError) {
   }
 }
 
-TEST(PngDecoderImageData, SplitAndEmptyLeadingChunksDecode) {
+// Data split into small chunks with empty ones before, between (one and two in a row) and after them.
+TEST(PngDecoderImageData, SplitDataWithEmptyChunksAnywhereDecode) {
   const Bytes rows = {0, 1, 2, 0, 3, 4, 0, 5, 6};
   const Bytes all = Compress(rows);
   PngBuilder b;
   b.Ihdr(2, 3, 8, 0).Chunk("IDAT", {});
-  for (size_t i = 0; i < all.size(); i += 3)
-    b.Chunk("IDAT", Bytes(all.begin() + i, all.begin() + std::min(i + 3, all.size())));
-  const auto d = Decode(b.Chunk("IDAT", {}).End().bytes());
-  EXPECT_EQ(d->Bitmap->ScanLine(2)[1], 6);
+  for (size_t i = 0; i < all.size(); i += 3) {
+    b.Chunk("IDAT", Bytes(all.begin() + i, all.begin() + std::min(i + 3, all.size()))).Chunk("IDAT", {});
+    if (i == 3) b.Chunk("IDAT", {});
+  }
+  const auto d = Decode(b.End().bytes());
+  for (int y = 0; y < 3; ++y) {
+    EXPECT_EQ(d->Bitmap->ScanLine(y)[0], rows[3 * y + 1]);
+    EXPECT_EQ(d->Bitmap->ScanLine(y)[1], rows[3 * y + 2]);
+  }
 }
 
 TEST(PngDecoderStream, MacBinaryHeaderIsSkipped) {
