@@ -147,6 +147,28 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.ComboBox1->itemText(0), QString("first"));
   }
 
+  void ReadOnlyProgramFolderKeepsTheListInTheConfigFolder() {
+    TWindowFixture f;
+    const std::string program = f.Path("program/"), config = f.Path("config");
+    QVERIFY(QDir().mkpath(QString::fromStdString(program)));
+    WriteFile(program + "Tilora.ini", "shipped\r\n");
+    const TSettingsFile settings = SettingsFileFor(program, false, config);
+    // The configuration folder has no list yet: the one beside the program is taken.
+    TOrvMain& first = f.Open(settings);
+    QCOMPARE(first.ComboBox1->count(), 1);
+    f.Dialogs.FileAnswers = {f.Path("added.png")};
+    Click(first.Button5);
+    first.close();
+    QCOMPARE(FileBytes(config + "/Tilora.ini"),
+             QByteArray::fromStdString("shipped\r\n" + f.Path("added.png") + "\r\n"));
+    QCOMPARE(FileBytes(program + "Tilora.ini"), QByteArray("shipped\r\n"));
+    // The next start reads the list where it was written.
+    TOrvMain& second = f.Open(settings);
+    QCOMPARE(second.ComboBox1->count(), 2);
+    QCOMPARE(second.ComboBox1->itemText(1), QString("added.png"));
+    QVERIFY(f.Dialogs.Errors.empty());
+  }
+
   void NewKeepsOldContentAtTheTopLeft() {
     TWindowFixture f;
     TOrvMain& w = f.Open();
@@ -295,28 +317,34 @@ class MainWindowTest : public QObject {
   }
 
   // The redraws after a release and a stamp touch only the changed areas; the result must be the full redraw.
+  // The files come at the row's format: the material keeps it, the edit image is held at 24 bits.
   void PartialRedrawsEqualTheFullRedraw_data() {
-    QTest::addColumn<int>("editFormat");
+    QTest::addColumn<int>("fileFormat");
     QTest::newRow("display") << int(pfDevice);
     QTest::newRow("4 bits") << int(pf4bit);
     QTest::newRow("1 bit") << int(pf1bit);
   }
   void PartialRedrawsEqualTheFullRedraw() {
-    QFETCH(int, editFormat);
+    QFETCH(int, fileFormat);
+    const auto format = static_cast<TPixelFormat>(fileFormat);
     TWindowFixture f;
     TOrvMain& w = f.Open();
-    AddAndChoose(f, WriteBmp(f.Path("m.bmp"), 200, 150, Pattern));
-    if (editFormat == pfDevice) {
+    // An indexed material, whose pixels share bytes: the partial copy works on whole bytes.
+    const auto material = MakeBitmap(200, 150, Pattern);
+    material->SetPixelFormat(format);
+    material->SaveToFile(f.Path("m.bmp"));
+    AddAndChoose(f, f.Path("m.bmp"));
+    QCOMPARE(w.Document->Material->PixelFormat(), format == pfDevice ? pf32bit : format);
+    if (format == pfDevice) {
       NewEditImage(f, {24, 16, 10, 10});
     } else {
-      // An indexed edit image, whose pixels share bytes: the partial copy works on whole bytes.
       const auto edit = MakeBitmap(237, 161, Pattern);
-      edit->SetPixelFormat(static_cast<TPixelFormat>(editFormat));
+      edit->SetPixelFormat(format);
       edit->SaveToFile(f.Path("e.bmp"));
       f.Dialogs.FileAnswers.push_back(f.Path("e.bmp"));
       f.Dialogs.SizeAnswers.push_back(TSizes{13, 11, 1, 1});
       Click(w.Button2);
-      QCOMPARE(w.Document->EditImage->PixelFormat(), static_cast<TPixelFormat>(editFormat));
+      QCOMPARE(w.Document->EditImage->PixelFormat(), pf24bit);
     }
     const std::pair<QPoint, QPoint> drags[] = {{{30, 20}, {80, 50}},
                                                {{199, 149}, {250, 170}},

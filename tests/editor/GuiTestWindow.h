@@ -78,8 +78,9 @@ struct TWindowFixture {
     return {{Path("Tilora.ini"), Path("config/Tilora.ini")}, Path("Tilora.ini")};
   }
   // Creates and shows the window (FormCreate reads the settings file).
-  TOrvMain& Open() {
-    Window = std::make_unique<TOrvMain>(Dialogs, Settings());
+  TOrvMain& Open() { return Open(Settings()); }
+  TOrvMain& Open(TSettingsFile SettingsFile) {
+    Window = std::make_unique<TOrvMain>(Dialogs, std::move(SettingsFile));
     Window->SizeForm = &SizeForm;
     Window->show();
     (void)QTest::qWaitForWindowExposed(Window.get());
