@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
+#include <QRect>
 #include <functional>
 #include <memory>
 
@@ -35,6 +37,11 @@ void DrawSelection(TBitmap& View, const TRect& Selection);
 // byte. Returns the area restored (empty when none).
 TRect RestoreViewArea(TBitmap& View, const TBitmap& Source, int32_t ChipWidth, int32_t ChipHeight,
                       const TRect& Area);
+
+// Where a window frame designed at Frame goes on a screen whose available area is Available: at its place
+// when it fits there whole, otherwise moved just enough to fit; a frame larger than the area keeps its
+// top-left corner in it.
+QPoint FittedWindowPosition(const QRect& Frame, const QRect& Available);
 
 class TOrvMain : public QMainWindow {
   Q_OBJECT
@@ -96,6 +103,9 @@ class TOrvMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  // The window opens at its designed place, moved as far as it must to fit on the screen.
+  void showEvent(QShowEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
   // What a pane's picture was last drawn from, so that a change of a few chips redraws only those.
@@ -106,6 +116,7 @@ class TOrvMain : public QMainWindow {
     TRect Selection;  // the selection drawn on the material's picture
   };
   void BuildControls();
+  void FitOnScreen();
   // Sets the document's chip size to the one entered in the size dialog.
   void ApplyEnteredChipSize();
   bool MaterialShown() const;
@@ -119,4 +130,5 @@ class TOrvMain : public QMainWindow {
   TSettingsFile FSettings;
   TViewState FMaterialView;
   TViewState FEditView;
+  bool FFitted = false;  // the window was fitted on the screen at its first exposure
 };

@@ -1,7 +1,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "GuiTest.h"
@@ -167,6 +169,56 @@ class MainWindowTest : public QObject {
     QCOMPARE(second.ComboBox1->count(), 2);
     QCOMPARE(second.ComboBox1->itemText(1), QString("added.png"));
     QVERIFY(f.Dialogs.Errors.empty());
+  }
+
+  // Frames of the designed client size with a window manager's frame (634 x 471), designed at (562, 460).
+  void FittedWindowPosition_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("place");
+    QTest::newRow("fits") << QRect(0, 0, 1920, 1080) << QPoint(562, 460);
+    QTest::newRow("fits exactly") << QRect(0, 0, 1196, 931) << QPoint(562, 460);
+    QTest::newRow("1366 x 768") << QRect(0, 0, 1366, 768) << QPoint(562, 297);
+    QTest::newRow("1280 x 900") << QRect(0, 0, 1280, 900) << QPoint(562, 429);
+    QTest::newRow("1024 x 768") << QRect(0, 0, 1024, 768) << QPoint(390, 297);
+    QTest::newRow("panels left and bottom") << QRect(60, 0, 1306, 740) << QPoint(562, 269);
+    QTest::newRow("second screen") << QRect(-1280, 0, 1280, 800) << QPoint(-634, 329);
+    QTest::newRow("smaller than the frame") << QRect(10, 20, 600, 400) << QPoint(10, 20);
+  }
+  void FittedWindowPosition() {
+    QFETCH(QRect, available);
+    QFETCH(QPoint, place);
+    QCOMPARE(::FittedWindowPosition(QRect(562, 460, 634, 471), available), place);
+  }
+
+  void OpensFittedOnTheScreen() {
+    TWindowFixture f;
+    TOrvMain& w = f.Open();
+    const QRect available = w.screen()->availableGeometry();
+    QTRY_COMPARE(w.frameGeometry().topLeft(),
+                 ::FittedWindowPosition(QRect(QPoint(562, 460), w.frameGeometry().size()), available));
+    QVERIFY(available.contains(w.frameGeometry()));
+  }
+
+  void CommandGroupsKeepTheirSizesAndAnchors() {
+    const TSmallFont font;
+    TWindowFixture f;
+    TOrvMain& w = f.Open();
+    for (const int width : {632, 1500}) {
+      w.resize(width, 446);
+      QTRY_COMPARE(w.Panel1->width(), width);
+      QCOMPARE(w.Panel1->geometry(), QRect(0, 446 - 50, width, 50));
+      const int right = width - 632;
+      QCOMPARE(w.GroupBox1->geometry(), QRect(1, 0, 273, 49));
+      QCOMPARE(w.GroupBox2->geometry(), QRect(287 + right, 0, 270, 49));
+      QCOMPARE(w.Button7->geometry(), QRect(563 + right, 17, 65, 25));
+      const std::pair<QWidget*, QRect> inGroups[] = {
+          {w.Button1, {8, 16, 57, 25}},   {w.Button2, {71, 16, 58, 25}}, {w.Button3, {135, 16, 58, 25}},
+          {w.Button4, {199, 16, 64, 25}}, {w.Button5, {8, 16, 61, 25}},  {w.Button6, {199, 16, 62, 25}},
+      };
+      for (const auto& [control, place] : inGroups) QCOMPARE(control->geometry(), place);
+      QCOMPARE(w.ComboBox1->pos(), QPoint(75, 18));
+      QCOMPARE(w.ComboBox1->width(), 118);
+    }
   }
 
   void NewKeepsOldContentAtTheTopLeft() {

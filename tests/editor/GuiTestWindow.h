@@ -2,7 +2,9 @@
 // in a temporary folder.
 #pragma once
 
+#include <QApplication>
 #include <QFile>
+#include <QFont>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
@@ -86,6 +88,20 @@ struct TWindowFixture {
     (void)QTest::qWaitForWindowExposed(Window.get());
     return *Window;
   }
+};
+
+// A small application font while it lives, in which every caption fits its designed control, so that the
+// designed places and sizes are exact.
+struct TSmallFont {
+  QFont Old = QApplication::font();
+  TSmallFont() {
+    QFont small = Old;
+    small.setPixelSize(9);
+    QApplication::setFont(small);
+  }
+  ~TSmallFont() { QApplication::setFont(Old); }
+  TSmallFont(const TSmallFont&) = delete;
+  TSmallFont& operator=(const TSmallFont&) = delete;
 };
 
 // A display-format bitmap whose pixels follow Color(x, y) (0x00BBGGRR).
