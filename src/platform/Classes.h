@@ -70,6 +70,9 @@ class TMemoryStream : public TStream {
   int64_t FPosition = 0;
 };
 
+// EFCreateError 'Cannot create file "<FileName>". <text of the system error Error>'.
+EFCreateError CreateFileError(const std::string& FileName, int Error);
+
 // File open modes of TFileStream.
 enum TFileMode {
   fmOpenRead = 0x0000,       // read only; others may read but not write
@@ -94,6 +97,14 @@ class TFileStream : public TStream {
   const std::string& FileName() const { return FFileName; }
 
  private:
+  friend void SaveFileAtomically(const std::string& FileName,
+                                 const std::function<void(TStream& Stream)>& Write);
+  struct THandle {
+    int Value;
+  };
+  // Takes over an open file handle, which the stream closes.
+  TFileStream(std::string FileName, THandle Handle) : FFileName(std::move(FileName)), FHandle(Handle.Value) {}
+
   std::string FFileName;
   int FHandle = -1;
 };
@@ -131,5 +142,8 @@ class TStringList : public TPersistent {
 
 // Writes a file by way of a temporary file in the same folder, renamed over FileName only after Write
 // returned. On any failure the temporary is removed, the old file stays as it was and the exception passes
-// on.
+// on. A symbolic link is followed: the file it points to is replaced, with its permission bits, and the link
+// stays. An existing file that a direct write could not open (one the user may not write, a folder) is
+// refused before anything is written, with the EFCreateError of that write. Every error that names a file
+// names FileName, never the temporary.
 void SaveFileAtomically(const std::string& FileName, const std::function<void(TStream& Stream)>& Write);

@@ -122,10 +122,14 @@ void TMemoryStream::SaveToFile(const std::string& FileName) {
 // ---------------------------------------------------------------------------------------------------------------
 // TFileStream
 
+EFCreateError CreateFileError(const std::string& FileName, int Error) {
+  return EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(Error));
+}
+
 TFileStream::TFileStream(const std::string& FileName, int Mode) : FFileName(FileName) {
   if (Mode == fmCreate) {
     FHandle = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FHandle < 0) throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+    if (FHandle < 0) throw CreateFileError(FileName, errno);
     return;
   }
   const int flags = (Mode & 3) == fmOpenWrite ? O_WRONLY : (Mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;

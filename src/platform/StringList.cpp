@@ -1,12 +1,13 @@
 // The string list and its text-file rules, and the atomic replacement of files.
-#include <unistd.h>
-
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 #include "Classes.h"
@@ -93,21 +94,51 @@ void TStringList::Assign(TPersistent* Source) {
   TPersistent::Assign(Source);
 }
 
+namespace {
+
+// The file that a write to FileName writes: FileName itself, or the end of the chain of symbolic links that
+// starts there (a relative link counts from the folder of the link).
+std::string LinkTarget(const std::string& FileName) {
+  namespace fs = std::filesystem;
+  fs::path path(FileName);
+  for (int links = 0; links < 40; ++links) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(path, error))) return path.string();
+    const fs::path link = fs::read_symlink(path, error);
+    if (error) throw CreateFileError(FileName, error.value());
+    path = link.is_absolute() ? link : path.parent_path() / link;
+  }
+  throw CreateFileError(FileName, ELOOP);
+}
+
+}  // namespace
+
 void SaveFileAtomically(const std::string& FileName, const std::function<void(TStream& Stream)>& Write) {
+  const std::string target = LinkTarget(FileName);
+  // An existing file is replaced only when a direct write could open it; the rename alone would replace a
+  // file that the user may not write.
+  const int probe = ::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (probe >= 0) {
+    ::close(probe);
+  } else if (const int error = errno; error != ENOENT) {
+    throw CreateFileError(FileName, error);
+  }
+
   std::random_device random;
   char suffix[32];
   std::snprintf(suffix, sizeof suffix, ".%d-%08x.tmp", static_cast<int>(::getpid()), random());
-  const std::string temp = ExtractFilePath(FileName) + "." + ExtractFileName(FileName) + suffix;
+  const std::string temp = ExtractFilePath(target) + "." + ExtractFileName(target) + suffix;
+  const int handle = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (handle < 0) throw CreateFileError(FileName, errno);
   try {
     {
-      TFileStream stream(temp, fmCreate);
+      TFileStream stream(temp, TFileStream::THandle{handle});
+      // The replacement keeps the permissions of the file it replaces.
+      struct stat old {};
+      if (::stat(target.c_str(), &old) == 0) ::fchmod(handle, old.st_mode & 07777);
       Write(stream);
     }
-    // The replacement keeps the permissions of the file it replaces.
-    struct stat old {};
-    if (::stat(FileName.c_str(), &old) == 0) ::chmod(temp.c_str(), old.st_mode & 07777);
-    if (std::rename(temp.c_str(), FileName.c_str()) != 0)
-      throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+    if (std::rename(temp.c_str(), target.c_str()) != 0) throw CreateFileError(FileName, errno);
   } catch (...) {
     std::remove(temp.c_str());
     throw;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Unprivileged.h"
 #include "Classes.h"
 
 namespace {
@@ -125,4 +126,120 @@ TEST(SaveFileAtomicallyTest, FailureKeepsTheOldFileAndLeavesNoTemporary) {
   SaveFileAtomically(path, [](TStream& s) { s.WriteBuffer("new", 3); });
   EXPECT_EQ(ReadAll(path), "new");
   std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder that everyone may write, removed at the end.
+struct OpenFolder {
+  std::string Dir;
+  explicit OpenFolder(const std::string& name) : Dir(TempPath(name)) {
+    fs::remove_all(Dir);
+    fs::create_directories(Dir);
+    fs::permissions(Dir, fs::perms::all);
+  }
+  ~OpenFolder() {
+    std::error_code ignored;
+    fs::remove_all(Dir, ignored);
+  }
+  std::string Path(const std::string& name) const { return Dir + "/" + name; }
+  size_t Count() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()));
+  }
+};
+
+void WriteText(const std::string& path, const std::string& text) {
+  SaveFileAtomically(path,
+                     [&](TStream& s) { s.WriteBuffer(text.data(), static_cast<int64_t>(text.size())); });
+}
+
+fs::perms Mode(const std::string& path) {
+  return fs::status(path).permissions();
+}
+
+// The message of the EFCreateError that saving to path raises, or "" when it succeeds.
+std::string SaveError(const std::string& path) {
+  try {
+    WriteText(path, "new");
+  } catch (const EFCreateError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(SaveFileAtomicallyTest, ReplacesTheFileALinkPointsToAndKeepsItsModeAndTheLink) {
+  const OpenFolder folder("links");
+  fs::create_directories(folder.Path("sub"));
+  const std::string real = folder.Path("real.bin");
+  WriteText(real, "old");
+  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  // A relative link counts from its own folder; the second link is absolute and points at the first.
+  fs::create_symlink("../real.bin", folder.Path("sub/relative.bin"));
+  fs::create_symlink(folder.Path("sub/relative.bin"), folder.Path("absolute.bin"));
+
+  WriteText(folder.Path("absolute.bin"), "new");
+  EXPECT_EQ(ReadAll(real), "new");
+  EXPECT_TRUE(fs::is_symlink(folder.Path("absolute.bin")));
+  EXPECT_EQ(fs::read_symlink(folder.Path("sub/relative.bin")), "../real.bin");
+  EXPECT_EQ(Mode(real), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(folder.Count(), 3u);  // real.bin, sub, absolute.bin: no temporary left
+
+  // A plain file keeps its mode too, whatever the umask would give a new file.
+  const std::string plain = folder.Path("plain.bin");
+  WriteText(plain, "old");
+  fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  WriteText(plain, "new");
+  EXPECT_EQ(ReadAll(plain), "new");
+  EXPECT_EQ(Mode(plain), fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+}
+
+TEST(SaveFileAtomicallyTest, ErrorsNameTheChosenFileNeverTheTemporary) {
+  const OpenFolder folder("errors");
+  fs::create_directories(folder.Path("folder.bin"));
+  fs::create_symlink("missing/target.bin", folder.Path("dangling.bin"));
+  fs::create_symlink("loop.bin", folder.Path("loop.bin"));
+  const struct {
+    std::string Name, Reason;
+  } cases[] = {
+      {"missing/x.bin", "No such file or directory"},
+      {"dangling.bin", "No such file or directory"},
+      {"folder.bin", "Is a directory"},
+      {"loop.bin", "Too many levels of symbolic links"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = folder.Path(c.Name);
+    EXPECT_EQ(SaveError(path), "Cannot create file \"" + path + "\". " + c.Reason);
+  }
+  EXPECT_EQ(folder.Count(), 3u);
+  EXPECT_TRUE(fs::is_directory(folder.Path("folder.bin")));
+}
+
+TEST(SaveFileAtomicallyTest, AFileTheUserMayNotWriteIsRefusedLikeADirectWriteAndKept) {
+  const OpenFolder folder("readonly");
+  const std::string path = folder.Path("locked.bin");
+  WriteText(path, "old");
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  // As an ordinary user: a direct write is refused, and the save must be refused the same way.
+  const auto result = unprivileged::Run([&] {
+    const std::string scratch = folder.Path("scratch.bin");
+    WriteText(scratch, "x");
+    std::remove(scratch.c_str());
+    std::string direct;
+    try {
+      TFileStream stream(path, fmCreate);
+    } catch (const EFCreateError& e) {
+      direct = e.what();
+    }
+    return direct + "\n" + SaveError(path);
+  });
+  ASSERT_TRUE(result) << "the test could not run as an ordinary user";
+  if (result->rfind("exception: ", 0) == 0) GTEST_SKIP() << "the folder is not usable by nobody: " << *result;
+  const std::string expected = "Cannot create file \"" + path + "\". Permission denied";
+  EXPECT_EQ(*result, expected + "\n" + expected);
+  EXPECT_EQ(ReadAll(path), "old");
+  EXPECT_EQ(folder.Count(), 1u);
 }

@@ -65,7 +65,11 @@ void TOrvDatas::LoadEditImage(const std::string& FileName) {
     EditImage = std::make_unique<TBitmap>();
     EditImage->SetTransparentColor(clWhite);
   }
-  LoadImageFile(FileName, *EditImage);
+  // Held in true colour, so that stamped chips keep their colours; the save reduces by the colour count.
+  TBitmap Loaded;
+  LoadImageFile(FileName, Loaded);
+  Loaded.SetPixelFormat(pf24bit);
+  EditImage->Assign(&Loaded);
 }
 
 void TOrvDatas::SaveEditImage(const std::string& FileName) {

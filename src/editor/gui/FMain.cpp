@@ -5,14 +5,18 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 #include "FSize.h"
+#include "QtPlacement.h"
 
 namespace {
 
@@ -24,11 +28,8 @@ TPictureDialog NewPictureDialog(TPictureDialog::TKind Kind, const char* Title) {
   return {Kind, QString::fromUtf8(Title), QString::fromUtf8(PictureFilter), QStringLiteral("bmp")};
 }
 
-QPushButton* NewButton(QWidget* Owner, const char* Caption, int Width) {
-  auto* button = new QPushButton(QString::fromUtf8(Caption), Owner);
-  button->setMinimumSize(Width, 25);
-  button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-  return button;
+QPushButton* NewButton(QWidget* Owner, const char* Caption) {
+  return new QPushButton(QString::fromUtf8(Caption), Owner);
 }
 
 std::string LocalPath(const QString& FileName) {
@@ -36,6 +37,17 @@ std::string LocalPath(const QString& FileName) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Window placement
+
+QPoint FittedWindowPosition(const QRect& Frame, const QRect& Available) {
+  const auto fit = [](int Start, int Length, int AreaStart, int AreaLength) {
+    return std::max(AreaStart, std::min(Start, AreaStart + AreaLength - Length));
+  };
+  return {fit(Frame.x(), Frame.width(), Available.x(), Available.width()),
+          fit(Frame.y(), Frame.height(), Available.y(), Available.height())};
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // The window
@@ -78,41 +90,44 @@ void TOrvMain::BuildControls() {
   Splitter1->setStretchFactor(1, 0);
   Splitter1->setSizes({632 - 349 - Splitter1->handleWidth(), 349});
 
+  // The command row keeps its designed sizes: GroupBox1 at the left, GroupBox2 and Button7 anchored right.
   Panel1 = new QWidget;
   GroupBox1 = new QGroupBox(QString::fromUtf8("編集"), Panel1);
-  Button1 = NewButton(GroupBox1, "新規", 57);
-  Button2 = NewButton(GroupBox1, "読込", 58);
-  Button3 = NewButton(GroupBox1, "保存", 58);
-  Button4 = NewButton(GroupBox1, "サイズ変更", 64);
-  auto* edit = new QHBoxLayout(GroupBox1);
-  edit->setContentsMargins(7, 2, 7, 6);
-  for (QPushButton* button : {Button1, Button2, Button3, Button4}) edit->addWidget(button);
+  Button1 = NewButton(GroupBox1, "新規");
+  Button2 = NewButton(GroupBox1, "読込");
+  Button3 = NewButton(GroupBox1, "保存");
+  Button4 = NewButton(GroupBox1, "サイズ変更");
+  const int edit = PlaceControls({{Button1, 8, 16, 57, 25},
+                                  {Button2, 71, 16, 58, 25},
+                                  {Button3, 135, 16, 58, 25},
+                                  {Button4, 199, 16, 64, 25}});
+  GroupBox1->setFixedSize(273 + edit, 49);
 
   GroupBox2 = new QGroupBox(QString::fromUtf8("素材"), Panel1);
-  Button5 = NewButton(GroupBox2, "読込", 61);
+  Button5 = NewButton(GroupBox2, "読込");
   ComboBox1 = new QComboBox(GroupBox2);
-  ComboBox1->setFixedWidth(118);
   ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  Button6 = NewButton(GroupBox2, "破棄", 62);
-  auto* material = new QHBoxLayout(GroupBox2);
-  material->setContentsMargins(7, 2, 7, 6);
-  material->addWidget(Button5);
-  material->addWidget(ComboBox1);
-  material->addWidget(Button6);
+  Button6 = NewButton(GroupBox2, "破棄");
+  const int material =
+      PlaceControls({{Button5, 8, 16, 61, 25}, {ComboBox1, 75, 18, 118, 0}, {Button6, 199, 16, 62, 25}});
+  GroupBox2->setFixedSize(270 + material, 49);
 
-  Button7 = NewButton(Panel1, "終了", 65);
+  Button7 = NewButton(Panel1, "終了");
+  PlaceControls({{Button7, 0, 0, 65, 25}});
   auto* exit = new QVBoxLayout;
-  exit->addSpacing(17);
+  exit->setContentsMargins(0, 17, 0, 0);
   exit->addWidget(Button7);
   exit->addStretch();
   auto* panel = new QHBoxLayout(Panel1);
   panel->setContentsMargins(1, 0, 4, 1);
+  panel->setSpacing(0);
   panel->addWidget(GroupBox1, 0, Qt::AlignTop);
   panel->addStretch(1);
   panel->addWidget(GroupBox2, 0, Qt::AlignTop);
+  panel->addSpacing(6);
   panel->addLayout(exit);
-  Panel1->setMinimumHeight(50);
-  Panel1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  Panel1->setFixedHeight(50);
+  Panel1->setMinimumWidth(632 + edit + material + Button7->width() - 65);
 
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
@@ -153,6 +168,32 @@ void TOrvMain::BuildControls() {
 void TOrvMain::closeEvent(QCloseEvent* Event) {
   Guarded([this] { FormDestroy(); });
   Event->accept();
+}
+
+void TOrvMain::showEvent(QShowEvent* Event) {
+  QMainWindow::showEvent(Event);
+  if (FFitted || !windowHandle()) return;
+  // The frame's size is known once the window manager has framed the window, at its first exposure.
+  windowHandle()->installEventFilter(this);
+}
+
+bool TOrvMain::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::Expose && Watched == windowHandle() && !FFitted &&
+      windowHandle()->isExposed()) {
+    FFitted = true;
+    windowHandle()->removeEventFilter(this);
+    FitOnScreen();
+  }
+  return QMainWindow::eventFilter(Watched, Event);
+}
+
+void TOrvMain::FitOnScreen() {
+  const QRect frame = frameGeometry();
+  const QScreen* display = QGuiApplication::screenAt(frame.topLeft());
+  if (!display) display = screen();
+  if (!display) return;
+  const QPoint place = FittedWindowPosition(frame, display->availableGeometry());
+  if (place != frame.topLeft()) move(place);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

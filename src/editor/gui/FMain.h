@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
+#include <QRect>
 #include <functional>
 #include <memory>
 
@@ -19,6 +21,11 @@ class QPushButton;
 class QScrollArea;
 class QSplitter;
 class TSizeForm;
+
+// Where a window frame designed at Frame goes on a screen whose available area is Available: at its place
+// when it fits there whole, otherwise moved just enough to fit; a frame larger than the area keeps its
+// top-left corner in it.
+QPoint FittedWindowPosition(const QRect& Frame, const QRect& Available);
 
 class TOrvMain : public QMainWindow {
   Q_OBJECT
@@ -80,6 +87,9 @@ class TOrvMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  // The window opens at its designed place, moved as far as it must to fit on the screen.
+  void showEvent(QShowEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
   // What a pane's picture was last drawn from, so that a change of a few chips redraws only those.
@@ -90,6 +100,7 @@ class TOrvMain : public QMainWindow {
     TRect Selection;  // the selection drawn on the material's picture
   };
   void BuildControls();
+  void FitOnScreen();
   // Sets the document's chip size to the one entered in the size dialog.
   void ApplyEnteredChipSize();
   bool MaterialShown() const;
@@ -103,4 +114,5 @@ class TOrvMain : public QMainWindow {
   TSettingsFile FSettings;
   TViewState FMaterialView;
   TViewState FEditView;
+  bool FFitted = false;  // the window was fitted on the screen at its first exposure
 };

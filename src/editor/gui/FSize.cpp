@@ -1,12 +1,11 @@
 #include "FSize.h"
 
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <algorithm>
+
+#include "QtPlacement.h"
 
 namespace {
 
@@ -20,26 +19,21 @@ TWinSpinEdit* NewField(QWidget* Owner, int64_t Start) {
   // Room for six digits beside the buttons, and at least the designed width.
   field->setFixedWidth(std::max(
       73, field->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + field->UpDown()->width() + 12));
+  field->setMinimumHeight(field->MinimumHeight());
   return field;
 }
 
-QPushButton* NewButton(QWidget* Owner, const char* Caption, int Width, int Height) {
-  auto* button = new QPushButton(QString::fromUtf8(Caption), Owner);
-  button->setMinimumSize(Width, Height);
-  return button;
+QPushButton* NewButton(QWidget* Owner, const char* Caption) {
+  return new QPushButton(QString::fromUtf8(Caption), Owner);
 }
 
-// The row "幅 [field] ×　高さ [field]" of a group.
-void AddSizeRow(QGridLayout* Grid, QLabel* WidthLabel, TWinSpinEdit* WidthField, QLabel* HeightLabel,
-                TWinSpinEdit* HeightField) {
-  auto* row = new QHBoxLayout;
-  row->setSpacing(6);
-  row->addWidget(WidthLabel);
-  row->addWidget(WidthField);
-  row->addWidget(HeightLabel);
-  row->addWidget(HeightField);
-  row->addStretch();
-  Grid->addLayout(row, 0, 0);
+// The row "幅 [field] ×　高さ [field]" of a group, at its designed places; returns how much wider it became.
+int PlaceSizeRow(QLabel* WidthLabel, TWinSpinEdit* WidthField, QLabel* HeightLabel,
+                 TWinSpinEdit* HeightField) {
+  return PlaceControls({{WidthLabel, 10, 23, 18, 0},
+                        {WidthField, 28, 20, 73, 22},
+                        {HeightLabel, 107, 23, 42, 0},
+                        {HeightField, 149, 20, 73, 22}});
 }
 
 }  // namespace
@@ -54,46 +48,40 @@ TSizeForm::TSizeForm(QWidget* Owner) : QDialog(Owner) {
   WinSpinEdit1 = NewField(GroupBox1, 32);
   Label2 = new QLabel(QString::fromUtf8("×　高さ"), GroupBox1);
   WinSpinEdit2 = NewField(GroupBox1, 32);
-  Button1 = NewButton(GroupBox1, "32×32　(Ruvola標準)", 217, 21);
-  Button2 = NewButton(GroupBox1, "24×32　(RPGツクール2000 イベント標準)", 217, 21);
-  Button3 = NewButton(GroupBox1, "16×16　(RPGツクール2000 マップ標準)", 217, 21);
-  auto* grid1 = new QGridLayout(GroupBox1);
-  AddSizeRow(grid1, Label1, WinSpinEdit1, Label2, WinSpinEdit2);
-  grid1->addWidget(Button1, 1, 0);
-  grid1->addWidget(Button2, 2, 0);
-  grid1->addWidget(Button3, 3, 0);
-  GroupBox1->setMinimumSize(233, 129);
+  Button1 = NewButton(GroupBox1, "32×32　(Ruvola標準)");
+  Button2 = NewButton(GroupBox1, "24×32　(RPGツクール2000 イベント標準)");
+  Button3 = NewButton(GroupBox1, "16×16　(RPGツクール2000 マップ標準)");
 
   GroupBox2 = new QGroupBox(QString::fromUtf8("画像サイズ"), this);
   Label3 = new QLabel(QString::fromUtf8("幅"), GroupBox2);
   WinSpinEdit3 = NewField(GroupBox2, 16);
   Label4 = new QLabel(QString::fromUtf8("×　高さ"), GroupBox2);
   WinSpinEdit4 = NewField(GroupBox2, 16);
-  Button4 = NewButton(GroupBox2, "16×16　(Ruvola標準)", 217, 21);
-  auto* grid2 = new QGridLayout(GroupBox2);
-  AddSizeRow(grid2, Label3, WinSpinEdit3, Label4, WinSpinEdit4);
-  grid2->addWidget(Button4, 1, 0);
-  GroupBox2->setMinimumSize(233, 78);
-  // The dialog keeps its size in both modes; without the group its area stays empty.
-  QSizePolicy keep = GroupBox2->sizePolicy();
-  keep.setRetainSizeWhenHidden(true);
-  GroupBox2->setSizePolicy(keep);
+  Button4 = NewButton(GroupBox2, "16×16　(Ruvola標準)");
 
-  Button5 = NewButton(this, "OK", 81, 25);
+  Button5 = NewButton(this, "OK");
   Button5->setDefault(true);
-  Button6 = NewButton(this, "キャンセル", 81, 25);
+  Button6 = NewButton(this, "キャンセル");
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(Button5);
-  buttons->addWidget(Button6);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(4, 0, 4, 4);
-  layout->addWidget(GroupBox1);
-  layout->addWidget(GroupBox2);
-  layout->addStretch();
-  layout->addLayout(buttons);
-  setFixedSize(layout->sizeHint().expandedTo(QSize(238, 246)));
+  // The designed places and the client size of 238 x 246. Where the system font needs more room the dialog
+  // grows only in width: the presets share one width, and the groups and the dialog widen with them, the
+  // closing buttons staying at the right. The size is the same in both modes; without GroupBox2 its area
+  // stays empty.
+  int presetWidth = 217;
+  for (const QPushButton* preset : {Button1, Button2, Button3, Button4})
+    presetWidth = std::max(presetWidth, CaptionWidth(preset));
+  int grown = presetWidth - 217;
+  grown = std::max(grown, PlaceSizeRow(Label1, WinSpinEdit1, Label2, WinSpinEdit2));
+  grown = std::max(grown, PlaceSizeRow(Label3, WinSpinEdit3, Label4, WinSpinEdit4));
+  PlaceControls({{Button1, 8, 48, presetWidth, 21}});
+  PlaceControls({{Button2, 8, 75, presetWidth, 21}});
+  PlaceControls({{Button3, 8, 102, presetWidth, 21}});
+  PlaceControls({{Button4, 8, 48, presetWidth, 21}});
+  GroupBox1->setGeometry(4, 0, 233 + grown, 129);
+  GroupBox2->setGeometry(4, 135, 233 + grown, 78);
+  const int closing =
+      PlaceControls({{Button5, 66 + grown, 219, 81, 25}, {Button6, 153 + grown, 219, 81, 25}});
+  setFixedSize(238 + grown + closing, 246);
 
   setTabOrder(WinSpinEdit1, WinSpinEdit2);
   setTabOrder(WinSpinEdit2, Button1);

@@ -9,12 +9,16 @@ TSettingsFile SettingsFileFor(const std::string& ExecutableDir, bool ExecutableD
                               const std::string& ConfigDir) {
   const std::string beside = ExecutableDir + SettingsFileName;
   const std::string config = ConfigDir + PathDelim + SettingsFileName;
-  return {{beside, config}, ExecutableDirWritable ? beside : config};
+  if (ExecutableDirWritable) return {{beside}, beside};
+  return {{config, beside}, config};
+}
+
+TSettingsFile SettingsFileFor(const std::string& ExecutableDir, const std::string& ConfigDir) {
+  const QFileInfo info(QString::fromStdString(ExecutableDir));
+  return SettingsFileFor(ExecutableDir, info.isDir() && info.isWritable(), ConfigDir);
 }
 
 TSettingsFile DefaultSettingsFile() {
-  const std::string dir = ExtractFilePath(ExecutableFileName());
-  const QFileInfo info(QString::fromStdString(dir));
-  return SettingsFileFor(dir, info.isDir() && info.isWritable(),
+  return SettingsFileFor(ExtractFilePath(ExecutableFileName()),
                          QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString());
 }

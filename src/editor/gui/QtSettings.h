@@ -1,6 +1,6 @@
 // Where the settings file Tilora.ini lives: beside the executable when that folder is writable, otherwise in
-// the user's configuration folder. Reading takes the first of the two that exists; writing goes to the chosen
-// one.
+// the user's configuration folder. It is read from where it is written; a configuration folder without the
+// file yet takes the one beside the executable.
 #pragma once
 
 #include <string>
@@ -17,5 +17,7 @@ inline const char* const SettingsFileName = "Tilora.ini";
 // and the configuration folder.
 TSettingsFile SettingsFileFor(const std::string& ExecutableDir, bool ExecutableDirWritable,
                               const std::string& ConfigDir);
+// The same, with the executable folder's writability as the running user has it.
+TSettingsFile SettingsFileFor(const std::string& ExecutableDir, const std::string& ConfigDir);
 // The settings file of the running program (QStandardPaths::AppConfigLocation as the configuration folder).
 TSettingsFile DefaultSettingsFile();

@@ -115,7 +115,10 @@ TEST_P(SaveDepth, FileHasTheDepthOfTheColourCountAndTheReducedPixels) {
   EXPECT_EQ(folder.Names(), std::vector<std::string>{std::string("sheet") + ext});
 
   const std::unique_ptr<TBitmap> expected = Reduced(*doc.EditImage, c.Bits);
-  const ReadBack file = std::string(ext) == ".png" ? ReadPngWithLibpng(path) : ReadBmpWithStb(path);
+  const auto read = [&ext = ext](const std::string& name) {
+    return std::string(ext) == ".png" ? ReadPngWithLibpng(name) : ReadBmpWithStb(name);
+  };
+  const ReadBack file = read(path);
   EXPECT_EQ(file.BitCount, c.Bits);
   EXPECT_EQ(file.Pixels, Colors(*expected));
   if (std::string(ext) == ".png" && c.Bits <= 8) {
@@ -131,6 +134,42 @@ TEST_P(SaveDepth, FileHasTheDepthOfTheColourCountAndTheReducedPixels) {
   doc.LoadMaterial(path);
   EXPECT_EQ(doc.Material->PixelFormat(), FormatOfBits(c.Bits));
   EXPECT_EQ(Colors(*doc.Material), Colors(*expected));
+
+  // As the edit image it is held at 24 bits; saved again unchanged it keeps its depth and colours.
+  doc.LoadEditImage(path);
+  EXPECT_EQ(doc.EditImage->PixelFormat(), pf24bit);
+  const std::string again = folder.Path(std::string("again") + ext);
+  doc.SaveEditImage(again);
+  const ReadBack second = read(again);
+  EXPECT_EQ(second.BitCount, c.Bits);
+  EXPECT_EQ(second.Pixels, file.Pixels);
+}
+
+// Chips stamped onto an edit image read from an indexed file keep their colours, in the image and in the file
+// saved from it.
+TEST(StampOnIndexedSheet, StampedColoursSurviveInTheImageAndTheSavedFile) {
+  TempFolder folder;
+  for (const char* name : {"sheet.bmp", "sheet.png"}) {
+    TOrvDatas sheet;
+    FillWithColors(*sheet.EditImage, 8, 4, 3, [](int k) { return RGB(255 * (k == 0), 255 * (k == 1), 255); });
+    sheet.SaveEditImage(folder.Path(name));  // three colours: 4 bits
+
+    TOrvDatas doc;
+    doc.SetChipSize(4, 4);
+    doc.LoadEditImage(folder.Path(name));
+    FillWithColors(*doc.Material, 4, 4, 16, DistinctColor);  // none of the sheet's colours
+    doc.StampSelection(Rect(0, 0, 4, 4), 4, 0);
+    std::vector<TColor> expected = Colors(*sheet.EditImage);
+    const std::vector<TColor> chip = Colors(*doc.Material);
+    for (int y = 0; y < 4; ++y) std::copy_n(chip.begin() + 4 * y, 4, expected.begin() + 8 * y + 4);
+    EXPECT_EQ(Colors(*doc.EditImage), expected) << name;
+
+    const std::string saved = folder.Path(std::string("stamped") + ExtractFileExt(name));
+    doc.SaveEditImage(saved);
+    const ReadBack file = ExtractFileExt(name) == ".png" ? ReadPngWithLibpng(saved) : ReadBmpWithStb(saved);
+    EXPECT_EQ(file.BitCount, 8) << name;  // 3 + 16 colours
+    EXPECT_EQ(file.Pixels, expected) << name;
+  }
 }
 
 const DepthCase DepthCases[] = {
@@ -302,10 +341,10 @@ TEST(LoadImageFiles, ReadsPngAndBmpIntoMaterialAndEditImage) {
     doc.SetChipSize(16, 8);
     doc.LoadMaterial(folder.Path(name));
     doc.LoadEditImage(folder.Path(name));
-    for (const TBitmap* image : {doc.Material.get(), doc.EditImage.get()}) {
-      EXPECT_EQ(image->PixelFormat(), pf4bit) << name;
+    EXPECT_EQ(doc.Material->PixelFormat(), pf4bit) << name;
+    EXPECT_EQ(doc.EditImage->PixelFormat(), pf24bit) << name;
+    for (const TBitmap* image : {doc.Material.get(), doc.EditImage.get()})
       EXPECT_EQ(Colors(*image), colors) << name;
-    }
     EXPECT_EQ(doc.ChipWidth, 16);
     EXPECT_EQ(doc.ChipHeight, 8);
   }
@@ -483,7 +522,13 @@ TEST(AtomicSaveFolder, AMissingFolderRaisesTheCreateErrorAndWritesNothing) {
   TempFolder folder;
   TOrvDatas doc;
   FillWithColors(*doc.EditImage, 4, 4, 2, DistinctColor);
-  EXPECT_THROW(doc.SaveEditImage(folder.Path("missing/sheet.png")), EFCreateError);
+  const std::string path = folder.Path("missing/sheet.png");
+  try {
+    doc.SaveEditImage(path);
+    ADD_FAILURE() << "the save succeeded";
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message(), "Cannot create file \"" + path + "\". No such file or directory");
+  }
   EXPECT_TRUE(folder.Names().empty());
 }
 

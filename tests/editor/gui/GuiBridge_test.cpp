@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "Unprivileged.h"
 #include "GuiTest.h"
 #include "GuiTestWindow.h"
 #include "PngGraphic.h"
@@ -230,12 +231,30 @@ class BridgeTest : public QObject {
 
   void SettingsLocation() {
     const TSettingsFile beside = SettingsFileFor("/opt/tilora/", true, "/home/u/.config/Tilora");
-    QCOMPARE(beside.ReadPaths,
-             (std::vector<std::string>{"/opt/tilora/Tilora.ini", "/home/u/.config/Tilora/Tilora.ini"}));
+    QCOMPARE(beside.ReadPaths, std::vector<std::string>{"/opt/tilora/Tilora.ini"});
     QCOMPARE(beside.WritePath, std::string("/opt/tilora/Tilora.ini"));
     const TSettingsFile config = SettingsFileFor("/opt/tilora/", false, "/home/u/.config/Tilora");
-    QCOMPARE(config.ReadPaths, beside.ReadPaths);
+    QCOMPARE(config.ReadPaths,
+             (std::vector<std::string>{"/home/u/.config/Tilora/Tilora.ini", "/opt/tilora/Tilora.ini"}));
     QCOMPARE(config.WritePath, std::string("/home/u/.config/Tilora/Tilora.ini"));
+
+    // The program folder's writability as an ordinary user has it (root may write any folder).
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                  QFileDevice::ExeOther));
+    const std::string root = dir.path().toStdString() + "/";
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                      QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QVERIFY(QDir().mkpath(dir.path() + "/readonly") && QDir().mkpath(dir.path() + "/writable"));
+    QVERIFY(QFile::setPermissions(dir.path() + "/readonly",
+                                  open & ~(QFileDevice::WriteOwner | QFileDevice::WriteOther)));
+    QVERIFY(QFile::setPermissions(dir.path() + "/writable", open));
+    const auto writePath = [&](const std::string& Folder) {
+      return unprivileged::Run([&] { return SettingsFileFor(root + Folder + "/", "/cfg").WritePath; });
+    };
+    QCOMPARE(writePath("readonly"), std::optional<std::string>("/cfg/Tilora.ini"));
+    QCOMPARE(writePath("writable"), std::optional<std::string>(root + "writable/Tilora.ini"));
   }
 
   void ImageViewMouse() {

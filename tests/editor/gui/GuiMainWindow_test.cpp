@@ -1,7 +1,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "GuiTest.h"
@@ -145,6 +147,78 @@ class MainWindowTest : public QObject {
     TOrvMain& w = f.Open();
     QCOMPARE(w.ComboBox1->count(), 1);
     QCOMPARE(w.ComboBox1->itemText(0), QString("first"));
+  }
+
+  void ReadOnlyProgramFolderKeepsTheListInTheConfigFolder() {
+    TWindowFixture f;
+    const std::string program = f.Path("program/"), config = f.Path("config");
+    QVERIFY(QDir().mkpath(QString::fromStdString(program)));
+    WriteFile(program + "Tilora.ini", "shipped\r\n");
+    const TSettingsFile settings = SettingsFileFor(program, false, config);
+    // The configuration folder has no list yet: the one beside the program is taken.
+    TOrvMain& first = f.Open(settings);
+    QCOMPARE(first.ComboBox1->count(), 1);
+    f.Dialogs.FileAnswers = {f.Path("added.png")};
+    Click(first.Button5);
+    first.close();
+    QCOMPARE(FileBytes(config + "/Tilora.ini"),
+             QByteArray::fromStdString("shipped\r\n" + f.Path("added.png") + "\r\n"));
+    QCOMPARE(FileBytes(program + "Tilora.ini"), QByteArray("shipped\r\n"));
+    // The next start reads the list where it was written.
+    TOrvMain& second = f.Open(settings);
+    QCOMPARE(second.ComboBox1->count(), 2);
+    QCOMPARE(second.ComboBox1->itemText(1), QString("added.png"));
+    QVERIFY(f.Dialogs.Errors.empty());
+  }
+
+  // Frames of the designed client size with a window manager's frame (634 x 471), designed at (562, 460).
+  void FittedWindowPosition_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("place");
+    QTest::newRow("fits") << QRect(0, 0, 1920, 1080) << QPoint(562, 460);
+    QTest::newRow("fits exactly") << QRect(0, 0, 1196, 931) << QPoint(562, 460);
+    QTest::newRow("1366 x 768") << QRect(0, 0, 1366, 768) << QPoint(562, 297);
+    QTest::newRow("1280 x 900") << QRect(0, 0, 1280, 900) << QPoint(562, 429);
+    QTest::newRow("1024 x 768") << QRect(0, 0, 1024, 768) << QPoint(390, 297);
+    QTest::newRow("panels left and bottom") << QRect(60, 0, 1306, 740) << QPoint(562, 269);
+    QTest::newRow("second screen") << QRect(-1280, 0, 1280, 800) << QPoint(-634, 329);
+    QTest::newRow("smaller than the frame") << QRect(10, 20, 600, 400) << QPoint(10, 20);
+  }
+  void FittedWindowPosition() {
+    QFETCH(QRect, available);
+    QFETCH(QPoint, place);
+    QCOMPARE(::FittedWindowPosition(QRect(562, 460, 634, 471), available), place);
+  }
+
+  void OpensFittedOnTheScreen() {
+    TWindowFixture f;
+    TOrvMain& w = f.Open();
+    const QRect available = w.screen()->availableGeometry();
+    QTRY_COMPARE(w.frameGeometry().topLeft(),
+                 ::FittedWindowPosition(QRect(QPoint(562, 460), w.frameGeometry().size()), available));
+    QVERIFY(available.contains(w.frameGeometry()));
+  }
+
+  void CommandGroupsKeepTheirSizesAndAnchors() {
+    const TSmallFont font;
+    TWindowFixture f;
+    TOrvMain& w = f.Open();
+    for (const int width : {632, 1500}) {
+      w.resize(width, 446);
+      QTRY_COMPARE(w.Panel1->width(), width);
+      QCOMPARE(w.Panel1->geometry(), QRect(0, 446 - 50, width, 50));
+      const int right = width - 632;
+      QCOMPARE(w.GroupBox1->geometry(), QRect(1, 0, 273, 49));
+      QCOMPARE(w.GroupBox2->geometry(), QRect(287 + right, 0, 270, 49));
+      QCOMPARE(w.Button7->geometry(), QRect(563 + right, 17, 65, 25));
+      const std::pair<QWidget*, QRect> inGroups[] = {
+          {w.Button1, {8, 16, 57, 25}},   {w.Button2, {71, 16, 58, 25}}, {w.Button3, {135, 16, 58, 25}},
+          {w.Button4, {199, 16, 64, 25}}, {w.Button5, {8, 16, 61, 25}},  {w.Button6, {199, 16, 62, 25}},
+      };
+      for (const auto& [control, place] : inGroups) QCOMPARE(control->geometry(), place);
+      QCOMPARE(w.ComboBox1->pos(), QPoint(75, 18));
+      QCOMPARE(w.ComboBox1->width(), 118);
+    }
   }
 
   void NewKeepsOldContentAtTheTopLeft() {
@@ -295,28 +369,34 @@ class MainWindowTest : public QObject {
   }
 
   // The redraws after a release and a stamp touch only the changed areas; the result must be the full redraw.
+  // The files come at the row's format: the material keeps it, the edit image is held at 24 bits.
   void PartialRedrawsEqualTheFullRedraw_data() {
-    QTest::addColumn<int>("editFormat");
+    QTest::addColumn<int>("fileFormat");
     QTest::newRow("display") << int(pfDevice);
     QTest::newRow("4 bits") << int(pf4bit);
     QTest::newRow("1 bit") << int(pf1bit);
   }
   void PartialRedrawsEqualTheFullRedraw() {
-    QFETCH(int, editFormat);
+    QFETCH(int, fileFormat);
+    const auto format = static_cast<TPixelFormat>(fileFormat);
     TWindowFixture f;
     TOrvMain& w = f.Open();
-    AddAndChoose(f, WriteBmp(f.Path("m.bmp"), 200, 150, Pattern));
-    if (editFormat == pfDevice) {
+    // An indexed material, whose pixels share bytes: the partial copy works on whole bytes.
+    const auto material = MakeBitmap(200, 150, Pattern);
+    material->SetPixelFormat(format);
+    material->SaveToFile(f.Path("m.bmp"));
+    AddAndChoose(f, f.Path("m.bmp"));
+    QCOMPARE(w.Document->Material->PixelFormat(), format == pfDevice ? pf32bit : format);
+    if (format == pfDevice) {
       NewEditImage(f, {24, 16, 10, 10});
     } else {
-      // An indexed edit image, whose pixels share bytes: the partial copy works on whole bytes.
       const auto edit = MakeBitmap(237, 161, Pattern);
-      edit->SetPixelFormat(static_cast<TPixelFormat>(editFormat));
+      edit->SetPixelFormat(format);
       edit->SaveToFile(f.Path("e.bmp"));
       f.Dialogs.FileAnswers.push_back(f.Path("e.bmp"));
       f.Dialogs.SizeAnswers.push_back(TSizes{13, 11, 1, 1});
       Click(w.Button2);
-      QCOMPARE(w.Document->EditImage->PixelFormat(), static_cast<TPixelFormat>(editFormat));
+      QCOMPARE(w.Document->EditImage->PixelFormat(), pf24bit);
     }
     const std::pair<QPoint, QPoint> drags[] = {{{30, 20}, {80, 50}},
                                                {{199, 149}, {250, 170}},

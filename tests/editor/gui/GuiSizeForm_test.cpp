@@ -7,6 +7,7 @@
 
 #include "FSize.h"
 #include "GuiTest.h"
+#include "GuiTestWindow.h"
 
 namespace {
 
@@ -62,7 +63,14 @@ class SizeFormTest : public QObject {
       QCOMPARE(field->Increment, 1);
     }
     QVERIFY(form.Button5->isDefault());
-    QVERIFY(form.width() >= 238 && form.height() >= 246);
+    // In the system font the dialog keeps its height and widens only as far as the longest caption needs.
+    QCOMPARE(form.height(), 246);
+    QVERIFY(form.width() >= 238);
+    for (QPushButton* button : {form.Button1, form.Button2, form.Button3, form.Button4}) {
+      QCOMPARE(button->width(), form.Button2->width());
+      QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) < button->width());
+    }
+    QCOMPARE(form.Button6->geometry().right(), form.width() - 5);
 
     const bool ok = RunModal(form, true, [&] {
       QVERIFY(form.GroupBox2->isVisible());
@@ -75,6 +83,32 @@ class SizeFormTest : public QObject {
     QCOMPARE(form.EnteredChipHeight(), 32);
     QCOMPARE(form.EnteredColumns(), 16);
     QCOMPARE(form.EnteredRows(), 16);
+  }
+
+  void DesignedPlacesWhereTheFontAllows() {
+    const TSmallFont font;
+    TSizeForm form;
+    QCOMPARE(form.size(), QSize(238, 246));
+    const std::pair<QWidget*, QRect> places[] = {
+        {form.GroupBox1, {4, 0, 233, 129}},  {form.Button1, {8, 48, 217, 21}},
+        {form.Button2, {8, 75, 217, 21}},    {form.Button3, {8, 102, 217, 21}},
+        {form.GroupBox2, {4, 135, 233, 78}}, {form.Button4, {8, 48, 217, 21}},
+        {form.Button5, {66, 219, 81, 25}},   {form.Button6, {153, 219, 81, 25}},
+    };
+    for (const auto& [control, place] : places) QCOMPARE(control->geometry(), place);
+    const std::pair<QWidget*, QPoint> fields[] = {{form.WinSpinEdit1, {28, 20}},
+                                                  {form.WinSpinEdit2, {149, 20}},
+                                                  {form.WinSpinEdit3, {28, 20}},
+                                                  {form.WinSpinEdit4, {149, 20}}};
+    for (const auto& [field, place] : fields) {
+      QCOMPARE(field->pos(), place);
+      QCOMPARE(field->width(), 73);
+    }
+    QCOMPARE(form.Label1->pos(), QPoint(10, 23));
+    QCOMPARE(form.Label2->pos(), QPoint(107, 23));
+    // Without the image-size group the dialog keeps its size.
+    form.GroupBox2->hide();
+    QCOMPARE(form.size(), QSize(238, 246));
   }
 
   void CancelKeepsWhatWasTyped() {

@@ -2,7 +2,9 @@
 // in a temporary folder.
 #pragma once
 
+#include <QApplication>
 #include <QFile>
+#include <QFont>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
@@ -78,13 +80,28 @@ struct TWindowFixture {
     return {{Path("Tilora.ini"), Path("config/Tilora.ini")}, Path("Tilora.ini")};
   }
   // Creates and shows the window (FormCreate reads the settings file).
-  TOrvMain& Open() {
-    Window = std::make_unique<TOrvMain>(Dialogs, Settings());
+  TOrvMain& Open() { return Open(Settings()); }
+  TOrvMain& Open(TSettingsFile SettingsFile) {
+    Window = std::make_unique<TOrvMain>(Dialogs, std::move(SettingsFile));
     Window->SizeForm = &SizeForm;
     Window->show();
     (void)QTest::qWaitForWindowExposed(Window.get());
     return *Window;
   }
+};
+
+// A small application font while it lives, in which every caption fits its designed control, so that the
+// designed places and sizes are exact.
+struct TSmallFont {
+  QFont Old = QApplication::font();
+  TSmallFont() {
+    QFont small = Old;
+    small.setPixelSize(9);
+    QApplication::setFont(small);
+  }
+  ~TSmallFont() { QApplication::setFont(Old); }
+  TSmallFont(const TSmallFont&) = delete;
+  TSmallFont& operator=(const TSmallFont&) = delete;
 };
 
 // A display-format bitmap whose pixels follow Color(x, y) (0x00BBGGRR).
