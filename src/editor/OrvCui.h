@@ -63,10 +63,10 @@ class TOrvDatas : public TObject {
   // data) the target keeps the image it had.
   void LoadMaterial(const std::string& FileName);
   void LoadEditImage(const std::string& FileName);
-  // Writes the edit image reduced by its distinct-colour count: 256 or fewer colours at 8 bits, 16 or fewer at
-  // 4 bits, one single black or white colour at 1 bit (any other single colour stays at 4 bits). The file is
-  // written to a temporary beside it and renamed over the target only when complete, so a failing save leaves
-  // an existing file as it was. The edit image itself does not change.
+  // Writes the edit image reduced by its distinct-colour count: 256 or fewer colours at 8 bits, 16 or fewer
+  // at 4 bits, one single black or white colour at 1 bit (any other single colour stays at 4 bits). The file
+  // is written to a temporary beside it and renamed over the target only when complete, so a failing save
+  // leaves an existing file as it was. The edit image itself does not change.
   void SaveEditImage(const std::string& FileName);
 
  private:
