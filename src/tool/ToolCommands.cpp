@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "OrvCui.h"
 #include "OrvCuiFiles.h"
 #include "PngGraphic.h"
@@ -67,37 +69,81 @@ void WritePam(TBitmap& Image, const TBitmap* Alpha, TStream& Stream) {
   }
 }
 
-// JSON text of a byte string: PNG text is Latin-1, so bytes above 127 become the code points they name.
-std::string JsonString(const std::string& Text) {
-  std::string Result = "\"";
+using TJson = nlohmann::ordered_json;
+
+// A JSON string of a byte string. PNG text is Latin-1, so each byte outside printable ASCII becomes the \u
+// escape of the code point it names; control characters too take the \u form, never the short one.
+void WriteJsonString(const std::string& Text, std::string& Out) {
+  Out += '"';
   for (const char c : Text) {
     const auto b = static_cast<uint8_t>(c);
     if (b == '"' || b == '\\') {
-      Result += '\\';
-      Result += c;
+      Out += '\\';
+      Out += c;
     } else if (b < 0x20 || b >= 0x7F) {
       char Escape[8];
       std::snprintf(Escape, sizeof Escape, "\\u%04x", b);
-      Result += Escape;
+      Out += Escape;
     } else {
-      Result += c;
+      Out += c;
     }
   }
-  return Result + "\"";
+  Out += '"';
+}
+
+// The compact text of a JSON value in the form scripts compare byte for byte: keys in insertion order, no
+// spaces, strings as WriteJsonString writes them and numbers with a fraction at five decimals (the precision
+// of a PNG gamma). The library's own dump would write short escapes and the shortest float, so strings and
+// floats are written here and every other value by the library.
+void WriteJson(const TJson& Value, std::string& Out) {
+  switch (Value.type()) {
+    case TJson::value_t::object: {
+      Out += '{';
+      for (auto Item = Value.begin(); Item != Value.end(); ++Item) {
+        if (Item != Value.begin()) Out += ',';
+        WriteJsonString(Item.key(), Out);
+        Out += ':';
+        WriteJson(Item.value(), Out);
+      }
+      Out += '}';
+      break;
+    }
+    case TJson::value_t::array: {
+      Out += '[';
+      for (auto Item = Value.begin(); Item != Value.end(); ++Item) {
+        if (Item != Value.begin()) Out += ',';
+        WriteJson(*Item, Out);
+      }
+      Out += ']';
+      break;
+    }
+    case TJson::value_t::string:
+      WriteJsonString(Value.get_ref<const std::string&>(), Out);
+      break;
+    case TJson::value_t::number_float: {
+      char Number[32];
+      std::snprintf(Number, sizeof Number, "%.5f", Value.get<double>());
+      Out += Number;
+      break;
+    }
+    default:
+      Out += Value.dump();
+  }
 }
 
 // A colour value: null for none (-1), {"paletteIndex": i} for a palette entry, else "#rrggbb".
-std::string JsonColor(TColor Color) {
-  if (Color == -1) return "null";
-  if (IsPaletteIndexColor(Color)) return "{\"paletteIndex\":" + std::to_string(Color & 0xFF) + "}";
-  char Text[16];
-  std::snprintf(Text, sizeof Text, "\"#%02x%02x%02x\"", GetRValue(Color), GetGValue(Color), GetBValue(Color));
+TJson JsonColor(TColor Color) {
+  if (Color == -1) return nullptr;
+  if (IsPaletteIndexColor(Color)) return {{"paletteIndex", Color & 0xFF}};
+  char Text[8];
+  std::snprintf(Text, sizeof Text, "#%02x%02x%02x", GetRValue(Color), GetGValue(Color), GetBValue(Color));
   return Text;
 }
 
-// The decoder's results as a JSON object. The colour type and the bit depth are the file's: the decoder
-// reports grey and palette depths as they are and an RGB depth as three samples' worth.
-std::string PngResults(const TPngGraphic& Png) {
+// The decoder's results. The colour type and the bit depth are the file's: the decoder reports grey and
+// palette depths as they are and an RGB depth as three samples' worth. The comment stays in its Latin-1
+// bytes, which WriteJsonString maps to code points.
+TJson PngResults(const TPngGraphic& Png) {
   int ColorType, BitDepth = Png.BitDepth;
   if (Png.GrayScale) {
     ColorType = Png.HasAlpha ? 4 : 0;
@@ -107,34 +153,23 @@ std::string PngResults(const TPngGraphic& Png) {
   } else {
     ColorType = 3;
   }
-  std::string Json =
-      "{\"colorType\":" + std::to_string(ColorType) + ",\"bitDepth\":" + std::to_string(BitDepth) +
-      ",\"interlace\":" + std::to_string(Png.Interlace) + ",\"alpha\":" + (Png.HasAlpha ? "true" : "false") +
-      ",\"transparentColor\":" + JsonColor(Png.TransparentColor) +
-      ",\"backgroundColor\":" + JsonColor(Png.BackgroundColor) + ",\"comment\":" + JsonString(Png.Comment) +
-      ",\"gamma\":";
-  if (Png.Gamma > 0) {
-    char Gamma[32];
-    std::snprintf(Gamma, sizeof Gamma, "%.5f", Png.Gamma);
-    Json += Gamma;
-  } else {
-    Json += "null";
-  }
-  Json += ",\"physicalSize\":";
+  TJson Results = {{"colorType", ColorType},
+                   {"bitDepth", BitDepth},
+                   {"interlace", Png.Interlace},
+                   {"alpha", Png.HasAlpha},
+                   {"transparentColor", JsonColor(Png.TransparentColor)},
+                   {"backgroundColor", JsonColor(Png.BackgroundColor)},
+                   {"comment", Png.Comment},
+                   {"gamma", Png.Gamma > 0 ? TJson(Png.Gamma) : TJson(nullptr)},
+                   {"physicalSize", nullptr},
+                   {"significantBits", nullptr}};
   if (Png.PhysX != 0 || Png.PhysY != 0 || Png.PhysUnit != 0)
-    Json += "{\"unit\":" + std::to_string(Png.PhysUnit) + ",\"x\":" + std::to_string(Png.PhysX) +
-            ",\"y\":" + std::to_string(Png.PhysY) + "}";
-  else
-    Json += "null";
-  Json += ",\"significantBits\":";
+    Results["physicalSize"] = {{"unit", Png.PhysUnit}, {"x", Png.PhysX}, {"y", Png.PhysY}};
   if (Png.SignificantBits != 0) {
     const auto Bits = static_cast<uint32_t>(Png.SignificantBits);
-    Json += "[" + std::to_string(Bits & 0xFF) + "," + std::to_string((Bits >> 8) & 0xFF) + "," +
-            std::to_string((Bits >> 16) & 0xFF) + "," + std::to_string(Bits >> 24) + "]";
-  } else {
-    Json += "null";
+    Results["significantBits"] = {Bits & 0xFF, (Bits >> 8) & 0xFF, (Bits >> 16) & 0xFF, Bits >> 24};
   }
-  return Json + "}";
+  return Results;
 }
 
 }  // namespace
@@ -154,11 +189,15 @@ void DecodeCommand(const std::string& In, const std::string& Out) {
 void InfoCommand(const std::string& In, std::ostream& Out) {
   const TReadFile File = ReadImage(In);
   const TBitmap& Image = File.Image();
-  Out << "{\"format\":" << (File.Png ? "\"png\"" : "\"bmp\"") << ",\"width\":" << Image.Width()
-      << ",\"height\":" << Image.Height() << ",\"bitsPerPixel\":" << Image.BitCount()
-      << ",\"paletteSize\":" << PaletteSize(Image.Palette());
-  if (File.Png) Out << ",\"png\":" << PngResults(*File.Png);
-  Out << "}\n";
+  TJson Info = {{"format", File.Png ? "png" : "bmp"},
+                {"width", Image.Width()},
+                {"height", Image.Height()},
+                {"bitsPerPixel", Image.BitCount()},
+                {"paletteSize", PaletteSize(Image.Palette())}};
+  if (File.Png) Info["png"] = PngResults(*File.Png);
+  std::string Text;
+  WriteJson(Info, Text);
+  Out << Text << "\n";
 }
 
 void ColorsCommand(const std::string& In, std::ostream& Out) {

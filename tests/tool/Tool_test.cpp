@@ -243,6 +243,23 @@ TEST(ToolInfo, PngReportsTheDecodersResults) {
   EXPECT_EQ(run.Err, "");
 }
 
+TEST(ToolInfo, RgbPngColoursAndSignificantBits) {
+  TempFolder folder;
+  pngdec::PngBuilder file;
+  file.Ihdr(2, 1, 8, 2)
+      .Chunk("sBIT", {5, 6, 5})
+      .Chunk("tRNS", {0, 0x12, 0, 0x34, 0, 0x56})
+      .Chunk("bKGD", {0, 0xAB, 0, 0xCD, 0, 0xEF})
+      .Chunk("IDAT", pngdec::Compress({0, 1, 2, 3, 4, 5, 6}))
+      .End();
+  WriteFileBytes(folder.Path("rgb.png"), file.bytes());
+  EXPECT_EQ(RunTool(folder, {"info", folder.Path("rgb.png")}).Out,
+            "{\"format\":\"png\",\"width\":2,\"height\":1,\"bitsPerPixel\":24,\"paletteSize\":0,\"png\":{"
+            "\"colorType\":2,\"bitDepth\":8,\"interlace\":0,\"alpha\":false,\"transparentColor\":\"#123456\","
+            "\"backgroundColor\":\"#abcdef\",\"comment\":\"\",\"gamma\":null,\"physicalSize\":null,"
+            "\"significantBits\":[5,6,5,0]}}\n");
+}
+
 TEST(ToolInfo, RgbaPngAndBmp) {
   TempFolder folder;
   PngInput alpha = RgbInput(6, 3, 5, true);
