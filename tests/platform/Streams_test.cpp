@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Unprivileged.h"
 #include "Classes.h"
+#include "Unprivileged.h"
 
 namespace {
 

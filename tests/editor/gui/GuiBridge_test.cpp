@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "Unprivileged.h"
 #include "GuiTest.h"
 #include "GuiTestWindow.h"
 #include "PngGraphic.h"
@@ -16,6 +15,7 @@
 #include "QtDialogs.h"
 #include "QtImageView.h"
 #include "QtSettings.h"
+#include "Unprivileged.h"
 
 namespace {
 
