@@ -48,14 +48,17 @@ void TOrvDatas::NewEditImage(int32_t Columns, int32_t Rows) {
   if (Width > INT32_MAX || Height > INT32_MAX ||
       DibImageBytes(Width, Height, PixelFormatBitCount(Format)) < 0)
     throw EOutOfResources(SOutOfResources);
-  if (Width == Image.Width() && Height == Image.Height()) return;
-  if (Fresh) {
-    // Built completely before it replaces the empty image, so a failure leaves the image as it was.
-    Image.SetImage(
-        NewBitmapImage(static_cast<int>(Width), static_cast<int>(Height), pfDevice, nullptr, true));
-  } else {
-    Image.SetSize(static_cast<int>(Width), static_cast<int>(Height));
+  if (Width != Image.Width() || Height != Image.Height()) {
+    if (Fresh) {
+      // Built completely before it replaces the empty image, so a failure leaves the image as it was.
+      Image.SetImage(
+          NewBitmapImage(static_cast<int>(Width), static_cast<int>(Height), pfDevice, nullptr, true));
+    } else {
+      Image.SetSize(static_cast<int>(Width), static_cast<int>(Height));
+    }
   }
+  // A new image no longer stands for the file it was loaded from.
+  LoadedPalette = nullptr;
 }
 
 TPoint TOrvDatas::SnapToChip(int32_t X, int32_t Y) const {

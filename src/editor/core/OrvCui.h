@@ -61,15 +61,24 @@ class TOrvDatas : public TObject {
   // The loads replace the target with the file's image (size, pixel format, palette). The file is read into a
   // temporary first, so on any failure (unreadable file, invalid data, a zero-byte BMP or a PNG without image
   // data) the target keeps the image it had. The edit image is held at 24 bits whatever the file's depth, so
-  // that stamped chips keep their colours.
+  // that stamped chips keep their colours; the pixel format and palette of an indexed file are remembered
+  // for the save (until NewEditImage or the load of a true-colour picture).
   void LoadMaterial(const std::string& FileName);
   void LoadEditImage(const std::string& FileName);
   // Writes the edit image reduced by its distinct-colour count: 256 or fewer colours at 8 bits, 16 or fewer
   // at 4 bits, one single black or white colour at 1 bit (any other single colour stays at 4 bits). The file
   // is written to a temporary beside it and renamed over the target only when complete, so a failing save
   // leaves an existing file as it was. The edit image itself does not change.
+  // An edit image loaded from an indexed file whose colours are all entries of that file's palette is first
+  // put back into the file's format with that palette (each pixel the first entry of its colour), and is
+  // then reduced as that indexed image: an 8-bit file with 17 to 256 colours keeps its palette exactly,
+  // however close its colours are, and an unchanged sheet saves as it was read.
   void SaveEditImage(const std::string& FileName);
 
  private:
   void CheckChipSize() const;
+
+  // The indexed format and palette of the file last loaded as the edit image; no palette when there is none.
+  TPixelFormat LoadedFormat = pfDevice;
+  HPALETTE LoadedPalette;
 };

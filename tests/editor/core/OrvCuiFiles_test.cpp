@@ -16,6 +16,7 @@
 #include "OrvCui.h"
 #include "OrvCuiFiles.h"
 #include "OrvCuiFilesTestSupport.h"
+#include "PixelRows.h"
 #include "PngGraphic.h"
 #include "PngReadStream.h"
 
@@ -169,6 +170,134 @@ TEST(StampOnIndexedSheet, StampedColoursSurviveInTheImageAndTheSavedFile) {
     const ReadBack file = ExtractFileExt(name) == ".png" ? ReadPngWithLibpng(saved) : ReadBmpWithStb(saved);
     EXPECT_EQ(file.BitCount, 8) << name;  // 3 + 16 colours
     EXPECT_EQ(file.Pixels, expected) << name;
+  }
+}
+
+// Sheets written straight from an indexed bitmap, with palettes that the reduction of a true-colour image
+// would merge.
+
+// A Width x Height bitmap in Format with Palette; pixel i (row by row) shows entry Entry(i).
+template <class TEntryOf>
+void FillIndexed(TBitmap& bitmap, int width, int height, TPixelFormat format,
+                 const std::vector<TPaletteEntry>& palette, TEntryOf entry) {
+  bitmap.SetImage(NewBitmapImage(width, height, format, CreatePalette(palette), false));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      WritePixel(bitmap.ScanLine(y), x, bitmap.BitCount(), static_cast<uint32_t>(entry(y * width + x)));
+}
+
+// BMP files by the platform bitmap, PNG files by way of the DIB graphic, both at the bitmap's depth.
+void WriteIndexedFile(TBitmap& bitmap, const std::string& path) {
+  if (ExtractFileExt(path) == ".bmp") {
+    bitmap.SaveToFile(path);
+    return;
+  }
+  TDibGraphic dib;
+  dib.Assign(&bitmap);
+  TPngGraphic png;
+  png.Assign(&dib);
+  png.SaveToFile(path);
+}
+
+ReadBack ReadFile(const std::string& path) {
+  return ExtractFileExt(path) == ".png" ? ReadPngWithLibpng(path) : ReadBmpWithStb(path);
+}
+
+// 200 reds (v, 0, 0), v = 0..199: eight of them share each bin of the true-colour reduction.
+std::vector<TPaletteEntry> CloseReds() {
+  std::vector<TPaletteEntry> reds;
+  for (int v = 0; v < 200; ++v) reds.push_back(TPaletteEntry{static_cast<uint8_t>(v), 0, 0, 0});
+  return reds;
+}
+
+// An 8-bit sheet loaded as the edit image and saved unchanged keeps its depth, its palette and every colour
+// (a BMP file byte for byte); once a stamp brings a colour that is not in the palette, the reduction of a
+// true-colour image takes over.
+TEST(IndexedSheetColours, AnUnchangedEightBitSheetSavesExactlyAndAForeignColourIsReduced) {
+  TempFolder folder;
+  for (const char* ext : {".bmp", ".png"}) {
+    TBitmap sheet;
+    FillIndexed(sheet, 20, 10, pf8bit, CloseReds(), [](int i) { return i; });
+    const std::string path = folder.Path(std::string("reds") + ext);
+    WriteIndexedFile(sheet, path);
+
+    TOrvDatas doc;
+    doc.SetChipSize(5, 5);
+    doc.LoadEditImage(path);
+    const std::string again = folder.Path(std::string("again") + ext);
+    doc.SaveEditImage(again);
+    const ReadBack file = ReadFile(again);
+    EXPECT_EQ(file.BitCount, 8) << ext;
+    EXPECT_EQ(file.Pixels, Colors(sheet)) << ext;
+    if (std::string(ext) == ".png") {
+      EXPECT_EQ(file.Palette, CloseReds());
+    } else {
+      EXPECT_EQ(ReadFileBytes(again), ReadFileBytes(path));
+    }
+
+    FillWithColors(*doc.Material, 5, 5, 1, [](int) { return RGB(0, 255, 0); });
+    doc.StampSelection(Rect(0, 0, 5, 5), 0, 0);
+    const std::string stamped = folder.Path(std::string("stamped") + ext);
+    doc.SaveEditImage(stamped);
+    const ReadBack reduced = ReadFile(stamped);
+    EXPECT_EQ(reduced.BitCount, 8) << ext;
+    EXPECT_EQ(reduced.Pixels, Colors(*Reduced(*doc.EditImage, 8))) << ext;
+    EXPECT_NE(reduced.Pixels, Colors(*doc.EditImage)) << ext;  // the close reds merged
+  }
+}
+
+// Chips whose colours are all in the palette of a 4-bit sheet keep them exactly in the saved 4-bit file,
+// although each pair of them shares a bin of the true-colour reduction.
+TEST(IndexedSheetColours, StampsOfPaletteColoursOnAFourBitSheetStayExact) {
+  TempFolder folder;
+  const std::vector<TPaletteEntry> palette = {{200, 0, 0, 0}, {203, 0, 0, 0}, {0, 0, 200, 0}, {0, 0, 205, 0}};
+  for (const char* ext : {".bmp", ".png"}) {
+    TBitmap sheet;
+    FillIndexed(sheet, 8, 4, pf4bit, palette, [](int i) { return i % 2; });
+    const std::string path = folder.Path(std::string("sheet") + ext);
+    WriteIndexedFile(sheet, path);
+
+    TOrvDatas doc;
+    doc.SetChipSize(4, 4);
+    doc.LoadEditImage(path);
+    FillWithColors(*doc.Material, 4, 4, 3, [](int k) { return RGB(0, 0, 200 + 5 * (k % 2)); });
+    doc.StampSelection(Rect(0, 0, 4, 4), 4, 0);
+    const std::vector<TColor> expected = Colors(*doc.EditImage);
+    ASSERT_EQ(TOrvDatas::CountColors(*doc.EditImage), 4);
+
+    const std::string saved = folder.Path(std::string("stamped") + ext);
+    doc.SaveEditImage(saved);
+    const ReadBack file = ReadFile(saved);
+    EXPECT_EQ(file.BitCount, 4) << ext;
+    EXPECT_EQ(file.Pixels, expected) << ext;
+  }
+}
+
+// The palette is the loaded file's only while that picture is the edit image: a new edit image and a
+// true-colour picture loaded after it are reduced like any true-colour image.
+TEST(IndexedSheetColours, ANewImageOrATrueColourLoadForgetsThePalette) {
+  TempFolder folder;
+  TBitmap sheet;
+  FillIndexed(sheet, 20, 10, pf8bit, CloseReds(), [](int i) { return i; });
+  const std::string indexed = folder.Path("reds.bmp");
+  WriteIndexedFile(sheet, indexed);
+  sheet.SetPixelFormat(pf24bit);
+  const std::string trueColour = folder.Path("reds24.bmp");
+  sheet.SaveToFile(trueColour);
+
+  const std::pair<const char*, std::function<void(TOrvDatas&)>> cases[] = {
+      {"new image", [](TOrvDatas& doc) { doc.NewEditImage(4, 2); }},
+      {"true-colour load", [&](TOrvDatas& doc) { doc.LoadEditImage(trueColour); }},
+  };
+  for (const auto& [name, after] : cases) {
+    TOrvDatas doc;
+    doc.SetChipSize(5, 5);
+    doc.LoadEditImage(indexed);
+    after(doc);
+    ASSERT_EQ(Colors(*doc.EditImage), Colors(sheet)) << name;
+    const std::string saved = folder.Path("saved.bmp");
+    doc.SaveEditImage(saved);
+    EXPECT_EQ(ReadBmpWithStb(saved).Pixels, Colors(*Reduced(*doc.EditImage, 8))) << name;
   }
 }
 
