@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "PngDecoderOracle.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -16,11 +16,6 @@ namespace fs = std::filesystem;
 
 fs::path SuiteDir() {
   return fs::path(TILORA_CORPORA_DIR) / "pngsuite";
-}
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 // Outcome of each corrupt file: the message raised, or "" for a quiet ending or a decode (CRCs are not
@@ -53,7 +48,7 @@ TEST(PngSuite, EveryFileGivesItsOutcome) {
   for (const auto& path : files) {
     const std::string name = path.filename().string();
     SCOPED_TRACE(name);
-    const Bytes file = ReadFile(path);
+    const Bytes file = filestest::ReadFileBytes(path);
     if (name[0] != 'x') {
       ExpectMatchesLibpng(file, name);
       continue;

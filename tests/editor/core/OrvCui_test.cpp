@@ -1,5 +1,6 @@
 // The chip document: construction, chip size, edit-image sizing, the chip-grid rules and stamping.
 #include "OrvCui.h"
+#include "ExpectRaises.h"
 
 #include <gtest/gtest.h>
 
@@ -57,12 +58,7 @@ TEST(OrvDatas, SetChipSizeLeavesBothImages) {
 TEST(OrvDatas, ChipSizeBelowOneIsRefused) {
   TOrvDatas Doc;
   for (auto [w, h] : std::initializer_list<std::pair<int, int>>{{0, 32}, {32, 0}, {-5, 8}}) {
-    try {
-      Doc.SetChipSize(w, h);
-      FAIL() << w << " x " << h;
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_STREQ(e.what(), "Invalid chip size");
-    }
+    ExpectRaises<EInvalidGraphic>([&] { Doc.SetChipSize(w, h); }, "Invalid chip size");
     EXPECT_EQ(Doc.ChipWidth, 32);
     EXPECT_EQ(Doc.ChipHeight, 32);
   }
