@@ -283,15 +283,12 @@ TEST(PngGraphic, AssignFromAnotherPngGraphicCopiesOptionsAndMetadata) {
 
 TEST(PngGraphic, AssignmentErrors) {
   TPngGraphic graphic;
-  const auto expectConvertError = [](const std::function<void()>& action, const std::string& message) {
-    ExpectRaises<EConvertError>([&] { action(); }, message);
-  };
   int changes = 0;
   graphic.OnChange = [&](TObject*) { ++changes; };
-  expectConvertError([&] { graphic.Assign(nullptr); }, "Cannot assign a nil to a TPngGraphic");
+  ExpectRaises<EConvertError>([&] { graphic.Assign(nullptr); }, "Cannot assign a nil to a TPngGraphic");
   TStringList list;
-  expectConvertError([&] { graphic.Assign(&list); }, "Cannot assign a TStringList to a TPngGraphic");
-  expectConvertError([&] { list.Assign(&graphic); }, "Cannot assign a TPngGraphic to a TStringList");
+  ExpectRaises<EConvertError>([&] { graphic.Assign(&list); }, "Cannot assign a TStringList to a TPngGraphic");
+  ExpectRaises<EConvertError>([&] { list.Assign(&graphic); }, "Cannot assign a TPngGraphic to a TStringList");
   EXPECT_EQ(changes, 0);
 }
 

@@ -148,16 +148,11 @@ TEST(OrvDatasNewEditImage, OutOfRangeSizesRaiseAndLeaveTheImage) {
     Doc.NewEditImage(1, 1);
     Doc.SetChipSize(c.ChipW, c.ChipH);
     const auto Before = Snapshot(*Doc.EditImage);
-    try {
-      Doc.NewEditImage(c.Columns, c.Rows);
-      ADD_FAILURE() << c.Columns << " x " << c.Rows;
-    } catch (const EOutOfResources& e) {
-      EXPECT_TRUE(c.TooLarge) << c.Columns << " x " << c.Rows;
-      EXPECT_STREQ(e.what(), "Out of system resources");
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_FALSE(c.TooLarge) << c.Columns << " x " << c.Rows;
-      EXPECT_STREQ(e.what(), "Invalid image size");
-    }
+    SCOPED_TRACE(testing::Message() << c.Columns << " x " << c.Rows);
+    if (c.TooLarge)
+      ExpectRaises<EOutOfResources>([&] { Doc.NewEditImage(c.Columns, c.Rows); }, "Out of system resources");
+    else
+      ExpectRaises<EInvalidGraphic>([&] { Doc.NewEditImage(c.Columns, c.Rows); }, "Invalid image size");
     EXPECT_TRUE(Doc.EditImage->SharesImageWith(*Before)) << c.Columns << " x " << c.Rows;
   }
 }
