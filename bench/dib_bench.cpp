@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "DibImage.h"
+#include "RatioReporter.h"
 
 namespace {
 
@@ -113,40 +114,19 @@ BENCHMARK(BM_BmpWrite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BmpRead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemcpyPixels)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's CPU time per iteration for the ratios.
-class TRatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> Times;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "mean")
-        Times[run.run_name.str()] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
-void PrintRatio(const TRatioReporter& r, const char* what, const std::string& subject,
-                const std::string& peer, double target) {
-  const auto s = r.Times.find(subject), p = r.Times.find(peer);
-  if (s == r.Times.end() || p == r.Times.end() || p->second <= 0) return;
-  const double ratio = s->second / p->second;
-  std::printf("%-40s %6.2f x peer (target <= %.0f): %s\n", what, ratio, target,
-              ratio <= target ? "met" : "MISSED");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  TRatioReporter reporter;
+  bench::TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n");
-  PrintRatio(reporter, "quantise 24->8 vs bitset colour count", "BM_QuantizeHistogram24To8",
-             "BM_DistinctColoursBitset", 3);
-  PrintRatio(reporter, "BMP write vs memcpy", "BM_BmpWrite", "BM_MemcpyPixels", 2);
-  PrintRatio(reporter, "BMP read (heap) vs memcpy", "BM_BmpRead/0", "BM_MemcpyPixels", 3);
-  PrintRatio(reporter, "BMP read (shared memory) vs memcpy", "BM_BmpRead/1", "BM_MemcpyPixels", 3);
+  bench::PrintRatio(reporter, "quantise 24->8 vs bitset colour count", "BM_QuantizeHistogram24To8",
+                    "BM_DistinctColoursBitset", 3);
+  bench::PrintRatio(reporter, "BMP write vs memcpy", "BM_BmpWrite", "BM_MemcpyPixels", 2);
+  bench::PrintRatio(reporter, "BMP read (heap) vs memcpy", "BM_BmpRead/0", "BM_MemcpyPixels", 3);
+  bench::PrintRatio(reporter, "BMP read (shared memory) vs memcpy", "BM_BmpRead/1", "BM_MemcpyPixels", 3);
   benchmark::Shutdown();
   return 0;
 }

@@ -15,6 +15,7 @@
 
 #include "FMain.h"
 #include "FSize.h"
+#include "RatioReporter.h"
 
 namespace {
 
@@ -107,38 +108,18 @@ BENCHMARK(BM_StampChip)->Arg(512)->Arg(8192)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MoveSelection)->Arg(512)->Arg(8192)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullRedrawEdit)->Arg(512)->Arg(8192)->Unit(benchmark::kMicrosecond)->Iterations(5);
 
-// The console report, then the ratio of the 8192 to the 512 time of each benchmark.
-class TRatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& Runs) override {
-    ConsoleReporter::ReportRuns(Runs);
-    for (const Run& run : Runs) {
-      if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-      const std::string name = run.benchmark_name();
-      const auto slash = name.find('/');
-      const std::string size = name.substr(slash + 1, name.find('/', slash + 1) - slash - 1);
-      FTimes[name.substr(0, slash)][size] = run.GetAdjustedRealTime();
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (const auto& [name, times] : FTimes)
-      if (times.count("512") && times.count("8192") && times.at("512") > 0)
-        std::printf("%s: 8192 / 512 = %.2f\n", name.c_str(), times.at("8192") / times.at("512"));
-  }
-
- private:
-  std::map<std::string, std::map<std::string, double>> FTimes;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   benchmark::Initialize(&argc, argv);
-  TRatioReporter reporter;
+  bench::TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  // The ratio of the 8192 to the 512 time of each benchmark.
+  for (const char* name : {"BM_StampChip", "BM_MoveSelection", "BM_FullRedrawEdit"})
+    if (const double ratio = reporter.Ratio(std::string(name) + "/8192", std::string(name) + "/512"))
+      std::printf("%s: 8192 / 512 = %.2f\n", name, ratio);
   benchmark::Shutdown();
   return 0;
 }

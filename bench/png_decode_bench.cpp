@@ -16,7 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "../tests/png/PngDecoderSupport.h"
+#include "ByteOrder.h"
+#include "Classes.h"
+#include "Graphics.h"
+#include "LibpngOracle.h"
+#include "PngFormat.h"
+#include "PngReadStream.h"
+#include "RatioReporter.h"
 
 // ---------------------------------------------------------------------------------------------------------------
 // Heap accounting: every malloc family call of the process is counted, so the peak of one decode can be read.
@@ -351,23 +357,6 @@ PNG_DECODE_BENCH(BM_Libpng);
 PNG_DECODE_BENCH(BM_Spng);
 PNG_DECODE_BENCH(BM_InflateOnly);
 
-// Keeps the console output and remembers each benchmark's CPU time per iteration (the median when repeated)
-// for the ratio table. CPU time, because the machine may be shared: waiting for a core is nobody's decode
-// time.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> Times;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& run : runs) {
-      const std::string name = run.run_name.str();
-      if (run.run_type == Run::RT_Iteration && run.repetitions <= 1) Times[name] = run.GetAdjustedCPUTime();
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-        Times[name] = run.GetAdjustedCPUTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -378,7 +367,7 @@ int main(int argc, char** argv) {
                 image.Idat.size(), image.RawSize,
                 image.Filters.empty() ? "" : ", rows by filter 0/1/2/3/4: ", image.Filters.c_str());
   }
-  RatioReporter reporter;
+  bench::TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n%-16s %12s %12s %12s\n", "image", "/libpng", "/libspng", "/inflate");
   for (int i = 0; i < 3; ++i) {
@@ -387,16 +376,11 @@ int main(int argc, char** argv) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wrestrict"
     const std::string arg = "/" + std::to_string(i);
+    if (reporter.CpuTime("BM_Tilora" + arg) == 0) continue;
+    const auto ratio = [&](const char* peer) { return reporter.Ratio("BM_Tilora" + arg, peer + arg); };
+    std::printf("%-16s %12.3f %12.3f %12.3f\n", ImageNames[i], ratio("BM_Libpng"), ratio("BM_Spng"),
+                ratio("BM_InflateOnly"));
 #pragma GCC diagnostic pop
-    const auto time = [&](const char* fn) {
-      const auto it = reporter.Times.find(std::string(fn) + arg);
-      return it == reporter.Times.end() ? 0.0 : it->second;
-    };
-    const double ours = time("BM_Tilora");
-    if (ours == 0) continue;
-    const auto ratio = [&](double peer) { return peer > 0 ? ours / peer : 0.0; };
-    std::printf("%-16s %12.3f %12.3f %12.3f\n", ImageNames[i], ratio(time("BM_Libpng")),
-                ratio(time("BM_Spng")), ratio(time("BM_InflateOnly")));
   }
   std::printf("\npeak heap beyond the decoded output (KiB):\n");
   for (const auto& [name, peak] : gPeakBeyondOutput)

@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "../tests/png/PngEncoderOracle.h"
+#include "NoiseImages.h"
 #include "PngWriteStream.h"
+#include "RatioReporter.h"
 
 namespace {
 
@@ -146,23 +147,11 @@ PNG_ENCODE_BENCH(BM_Tilora);
 PNG_ENCODE_BENCH(BM_Libpng);
 BENCHMARK(BM_Interleaved)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->MinTime(8.0);
 
-// Keeps the console output and remembers each run's time per iteration for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, std::pair<double, double>> Times;  // real and CPU time per iteration
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& run : runs)
-      if (run.run_type == Run::RT_Iteration)
-        Times[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   // The CPU-time ratio is the one to read on a shared machine; both encoders run on one thread.
   std::printf("\n%-16s %14s %14s\n", "image", "real /libpng", "cpu /libpng");
@@ -171,15 +160,11 @@ int main(int argc, char** argv) {
     // its analysis through libstdc++'s inlined operator+; the two strings are distinct objects.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wrestrict"
-    const std::string arg = "/" + std::to_string(i) + "/min_time:2.000";
+    const std::string ours = "BM_Tilora/" + std::to_string(i), peer = "BM_Libpng/" + std::to_string(i);
 #pragma GCC diagnostic pop
-    const auto time = [&](const char* fn) {
-      const auto it = reporter.Times.find(std::string(fn) + arg);
-      return it == reporter.Times.end() ? std::pair{0.0, 0.0} : it->second;
-    };
-    const auto ours = time("BM_Tilora"), peer = time("BM_Libpng");
-    if (ours.first > 0 && peer.first > 0)
-      std::printf("%-16s %14.3f %14.3f\n", ImageNames[i], ours.first / peer.first, ours.second / peer.second);
+    if (reporter.RealTime(ours) > 0 && reporter.RealTime(peer) > 0)
+      std::printf("%-16s %14.3f %14.3f\n", ImageNames[i], reporter.RealTime(ours) / reporter.RealTime(peer),
+                  reporter.Ratio(ours, peer));
   }
   benchmark::Shutdown();
   return 0;

@@ -14,6 +14,7 @@
 #include "DibImage.h"
 #include "OrvCui.h"
 #include "PngGraphic.h"
+#include "RatioReporter.h"
 
 namespace {
 
@@ -100,41 +101,27 @@ BENCHMARK(BM_SaveEditImage)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
-// Keeps the median over the repetitions of the CPU time (user and system) per iteration of every benchmark
-// beside the console output. CPU time is what the comparison uses: on a shared machine the wall-clock time
-// mostly measures the other processes.
-class TShareReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& Runs) override {
-    for (const Run& R : Runs)
-      if (!R.error_occurred && R.run_type == Run::RT_Aggregate && R.aggregate_name == "median")
-        Times[R.run_name.function_name] = R.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(Runs);
-  }
-  std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  TShareReporter Reporter;
+  bench::TRatioReporter Reporter;
   benchmark::RunSpecifiedBenchmarks(&Reporter);
   benchmark::Shutdown();
 
   const char* Steps[] = {"BM_Count", "BM_Reduce", "BM_Encode", "BM_Write"};
   double Sum = 0;
   for (const char* Step : Steps) {
-    if (!Reporter.Times.count(Step)) return 0;  // a filtered run: nothing to compare
-    Sum += Reporter.Times[Step];
+    if (Reporter.CpuTime(Step) == 0) return 0;  // a filtered run: nothing to compare
+    Sum += Reporter.CpuTime(Step);
   }
-  if (!Reporter.Times.count("BM_SaveEditImage")) return 0;
-  const double Whole = Reporter.Times["BM_SaveEditImage"];
+  const double Whole = Reporter.CpuTime("BM_SaveEditImage");
+  if (Whole == 0) return 0;
   std::printf("\nCPU time: SaveEditImage %.1f ms; sum of its steps %.1f ms\n", Whole, Sum);
   for (const char* Step : Steps)
-    std::printf("  %-10s %8.1f ms  %5.1f %%\n", Step + 3, Reporter.Times[Step],
-                100 * Reporter.Times[Step] / Sum);
+    std::printf("  %-10s %8.1f ms  %5.1f %%\n", Step + 3, Reporter.CpuTime(Step),
+                100 * Reporter.CpuTime(Step) / Sum);
   const double Ratio = Whole / Sum;
   std::printf("whole / sum of steps: %.3f (target <= 1.2): %s\n", Ratio, Ratio <= 1.2 ? "met" : "MISSED");
   std::filesystem::remove_all(std::filesystem::path(OutputPath()).parent_path());

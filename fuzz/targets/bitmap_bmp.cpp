@@ -2,7 +2,7 @@
 // unchanged; what it refuses it refuses with "Bitmap image is not valid" and keeps its image.
 #include <cstring>
 
-#include "../FuzzSupport.h"
+#include "FuzzSupport.h"
 #include "Graphics.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // clipboard form and the DIB library's conversion of the bitmap.
 #include <cstring>
 
-#include "../FuzzSupport.h"
 #include "Clipbrd.h"
 #include "DibImage.h"
+#include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const fuzz::Bytes bytes(Data, Size);

@@ -1,7 +1,7 @@
 // The DIB library's CF_DIB reader on the bytes (all but the last, which picks a conversion) as a clipboard
 // block. What it accepts must survive its own clipboard form unchanged and go through a conversion and a
 // transfer to a platform bitmap.
-#include "../DibFuzzSupport.h"
+#include "DibFuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size == 0) return 0;

@@ -1,7 +1,7 @@
 // The DIB library's BMP stream reader on the bytes (all but the last, which picks a conversion). What it
 // accepts must survive its writer and a second read unchanged, and go through a conversion and a transfer to
 // a platform bitmap, compressed pictures through the RLE converters.
-#include "../DibFuzzSupport.h"
+#include "DibFuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size == 0) return 0;

@@ -1,7 +1,7 @@
 // The PNG decoder through TPngGraphic on the bytes (all but the last, whose bits choose the options:
 // MacBinary check, 16-bit bitmaps, a row hook with a key, and the form-data road). What it accepts must go
 // through the encoder and decode again to a picture of the same size.
-#include "../FuzzSupport.h"
+#include "FuzzSupport.h"
 #include "PngGraphic.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {

@@ -1,5 +1,5 @@
 // BI_RLE8 data through the platform's decoder and the DIB library's RLE8 converters.
-#include "../RleFuzzSupport.h"
+#include "RleFuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   return fuzz::RunRle(Data, Size, 8);

@@ -1,5 +1,5 @@
 // SaveEditImage on whatever the PNG load of the document accepts.
-#include "../SaveFuzzSupport.h"
+#include "SaveFuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   return fuzz::RunSave(Data, Size, "in.png");

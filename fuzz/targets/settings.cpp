@@ -1,6 +1,6 @@
 // The settings-file reader (TStringList::LoadFromStream) on the bytes. Its lines hold no line breaks and no
 // NUL, and the list written as text reads back as the same list.
-#include "../FuzzSupport.h"
+#include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TMemoryStream stream;

@@ -108,11 +108,14 @@ TEST(DibConvert, DispatchTable) {
         auto storage = BlackWhiteStorage(source);
         ASSERT_EQ(storage->GetPixelFormat(), source);
         if (expected.empty()) {
-          EXPECT_DIB_ERROR(DibConversionChain(source, target, static_cast<uint8_t>(mode)), EAssertionFailed,
-                           "TDibStorage.SetPixelsFormat: PixelFormat Error");
-          EXPECT_DIB_ERROR(
-              storage->SetPixelsFormat(target, static_cast<uint8_t>(mode), nullptr, nullptr, clWhite),
-              EAssertionFailed, "TDibStorage.SetPixelsFormat: PixelFormat Error");
+          ExpectRaises<EAssertionFailed>(
+              [&] { DibConversionChain(source, target, static_cast<uint8_t>(mode)); },
+              "TDibStorage.SetPixelsFormat: PixelFormat Error");
+          ExpectRaises<EAssertionFailed>(
+              [&] {
+                storage->SetPixelsFormat(target, static_cast<uint8_t>(mode), nullptr, nullptr, clWhite);
+              },
+              "TDibStorage.SetPixelsFormat: PixelFormat Error");
           continue;
         }
         std::vector<std::string> chain;
@@ -142,11 +145,11 @@ TEST(DibConvert, DispatchTable) {
 }
 
 TEST(DibConvert, DispatchRejectsBadTargetsAndModes) {
-  EXPECT_DIB_ERROR(DibConversionChain(dpf8Bit, static_cast<TDibPixelFormat>(8), 0), EAssertionFailed,
-                   "TDibStorage.SetPixelsFormat: PixelFormat Error");
+  ExpectRaises<EAssertionFailed>([&] { DibConversionChain(dpf8Bit, static_cast<TDibPixelFormat>(8), 0); },
+                                 "TDibStorage.SetPixelsFormat: PixelFormat Error");
   for (TDibPixelFormat t : {dpf4Bit, dpf4BitRLE, dpf8Bit, dpf8BitRLE})
-    EXPECT_DIB_ERROR(DibConversionChain(dpf24Bit, t, 2), EAssertionFailed,
-                     "TDibStorage.SetPixelsFormat: PixelFormat Error");
+    ExpectRaises<EAssertionFailed>([&] { DibConversionChain(dpf24Bit, t, 2); },
+                                   "TDibStorage.SetPixelsFormat: PixelFormat Error");
   EXPECT_NO_THROW(DibConversionChain(dpf24Bit, dpf1Bit, 2));
   EXPECT_NO_THROW(DibConversionChain(dpf8Bit, dpf4Bit, 2));
 }
@@ -156,8 +159,8 @@ TEST(DibConvert, FailingChainLeavesTheStorageUnchanged) {
   auto s = MakeStorage(1, 1, 1, {0x000000, 0xFFFFFF}, {1});
   const uint8_t* bits = s->DIB.Bits();
   s->PaletteModified = false;
-  EXPECT_DIB_ERROR(s->SetPixelsFormat(dpf8BitRLE, 0, nullptr, nullptr, clWhite), EDibCompressionFailed,
-                   "Convert8BitRGBTo8BitRLE: Compression Failed");
+  ExpectRaises<EDibCompressionFailed>([&] { s->SetPixelsFormat(dpf8BitRLE, 0, nullptr, nullptr, clWhite); },
+                                      "Convert8BitRGBTo8BitRLE: Compression Failed");
   EXPECT_EQ(s->GetPixelFormat(), dpf1Bit);
   EXPECT_EQ(s->DIB.Bits(), bits);
   EXPECT_EQ(DibPixel(s->DIB, 0, 0), 1u);
@@ -281,25 +284,26 @@ TEST(DibConvert, SourcesOfTheWrongTypeAreRefused) {
       {"Convert4BitRGBTo1BitRGB: Invalid Bitcount",
        [&] { return Convert4BitRGBTo1BitRGB(one, false, clWhite); }},
   };
-  for (const auto& [message, convert] : badType) EXPECT_DIB_ERROR(convert(), EDibBadDIBType, message);
+  for (const auto& [message, convert] : badType) ExpectRaises<EDibBadDIBType>([&] { convert(); }, message);
 
   TDibRecord sixteen = MakeRecord(2, 1, 8, {}, {0, 1});
   sixteen.Header.biBitCount = 16;
-  EXPECT_DIB_ERROR(ConvertToHalfTone(rle8, false), EAssertionFailed, "ConvertToHalfTone: Invalid DIB Format");
-  EXPECT_DIB_ERROR(ConvertToHalfToneBW(rle8, false), EAssertionFailed,
-                   "ConvertToHalfToneBW: Invalid DIB Format");
-  EXPECT_DIB_ERROR(ConvertToHalfTone(sixteen, false), EAssertionFailed,
-                   "ConvertToHalfTone: Invalid Bit Count");
-  EXPECT_DIB_ERROR(ConvertToHalfToneBW(sixteen, false), EAssertionFailed,
-                   "ConvertToHalfToneBW: Invalid Bit Count");
+  ExpectRaises<EAssertionFailed>([&] { ConvertToHalfTone(rle8, false); },
+                                 "ConvertToHalfTone: Invalid DIB Format");
+  ExpectRaises<EAssertionFailed>([&] { ConvertToHalfToneBW(rle8, false); },
+                                 "ConvertToHalfToneBW: Invalid DIB Format");
+  ExpectRaises<EAssertionFailed>([&] { ConvertToHalfTone(sixteen, false); },
+                                 "ConvertToHalfTone: Invalid Bit Count");
+  ExpectRaises<EAssertionFailed>([&] { ConvertToHalfToneBW(sixteen, false); },
+                                 "ConvertToHalfToneBW: Invalid Bit Count");
 }
 
 TEST(DibConvert, WideningBeyondTheSizeLimitIsRefused) {
   // 46341 x 46341 at 1 bit is 268 MB; at 24 bits it would exceed 2^31 - 1 bytes.
   TDibStorage s(true);
   s.CreateDIB(46341, 46341, 2, 1);
-  EXPECT_DIB_ERROR(s.SetPixelsFormat(dpf24Bit, 0, nullptr, nullptr, clWhite), EOutOfResources,
-                   "Convert1BitRGBToTrueColor: Image Too Large");
+  ExpectRaises<EOutOfResources>([&] { s.SetPixelsFormat(dpf24Bit, 0, nullptr, nullptr, clWhite); },
+                                "Convert1BitRGBToTrueColor: Image Too Large");
   EXPECT_EQ(s.GetPixelFormat(), dpf1Bit);
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "DibTestSupport.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -136,11 +137,12 @@ TEST(DibGraphic, CopiesShareUntilOneChanges) {
 
 TEST(DibGraphic, SizeAndBitCountMakeBlankPictures) {
   TDibGraphic g;
-  EXPECT_DIB_ERROR(g.SetWidth(0), EDibInvalidDIBPara, "TDibGraphic.SetWidth: Invalid Width");
-  EXPECT_DIB_ERROR(g.SetWidth(-2), EDibInvalidDIBPara, "TDibGraphic.SetWidth: Invalid Width");
-  EXPECT_DIB_ERROR(g.SetHeight(0), EDibInvalidDIBPara, "TDibGraphic.SetWidth: Invalid Height");
-  EXPECT_DIB_ERROR(g.SetBitCount(16), EDibInvalidDIBPara, "TDibGraphic.SetBitCount: Invalid BitCount");
-  EXPECT_DIB_ERROR(g.SetWidth(INT32_MAX), EDibInvalidDIBPara, "TDibStorage.CreateDIB: Invalid Parameters");
+  ExpectRaises<EDibInvalidDIBPara>([&] { g.SetWidth(0); }, "TDibGraphic.SetWidth: Invalid Width");
+  ExpectRaises<EDibInvalidDIBPara>([&] { g.SetWidth(-2); }, "TDibGraphic.SetWidth: Invalid Width");
+  ExpectRaises<EDibInvalidDIBPara>([&] { g.SetHeight(0); }, "TDibGraphic.SetWidth: Invalid Height");
+  ExpectRaises<EDibInvalidDIBPara>([&] { g.SetBitCount(16); }, "TDibGraphic.SetBitCount: Invalid BitCount");
+  ExpectRaises<EDibInvalidDIBPara>([&] { g.SetWidth(INT32_MAX); },
+                                   "TDibStorage.CreateDIB: Invalid Parameters");
   EXPECT_FALSE(g.Modified);
   EXPECT_EQ(g.Width(), 1);
 
@@ -222,8 +224,8 @@ TEST(DibGraphic, FailedConversionEndsItsProgressAndKeepsThePicture) {
   TEvents events;
   events.Attach(g);
   g.Modified = false;
-  EXPECT_DIB_ERROR(g.SetPixelFormat(dpf8BitRLE), EDibCompressionFailed,
-                   "Convert8BitRGBTo8BitRLE: Compression Failed");
+  ExpectRaises<EDibCompressionFailed>([&] { g.SetPixelFormat(dpf8BitRLE); },
+                                      "Convert8BitRGBTo8BitRLE: Compression Failed");
   ASSERT_EQ(events.Progress.size(), 257u);
   EXPECT_EQ(events.Progress.back().Stage, psEnding);
   EXPECT_EQ(g.PixelFormat(), dpf24Bit);
@@ -243,8 +245,8 @@ TEST(DibGraphic, PerPixelQuantiserAndKeyColourOptions) {
 
   g.ConvertMode = 2;
   g.SetBitCount(24);
-  EXPECT_DIB_ERROR(g.SetPixelFormat(dpf8Bit), EAssertionFailed,
-                   "TDibStorage.SetPixelsFormat: PixelFormat Error");
+  ExpectRaises<EAssertionFailed>([&] { g.SetPixelFormat(dpf8Bit); },
+                                 "TDibStorage.SetPixelsFormat: PixelFormat Error");
 }
 
 TEST(DibGraphic, AssignFromPlatformBitmaps) {
@@ -351,8 +353,8 @@ TEST(DibGraphic, AssignToBitmapFromEveryFormat) {
   }
   TDibGraphic g;
   TStringList list;
-  EXPECT_DIB_ERROR(g.AssignTo(&list), EConvertError, "Cannot assign a TDibGraphic to a TStringList");
-  EXPECT_DIB_ERROR(g.Assign(&list), EConvertError, "Cannot assign a TStringList to a TDibGraphic");
+  ExpectRaises<EConvertError>([&] { g.AssignTo(&list); }, "Cannot assign a TDibGraphic to a TStringList");
+  ExpectRaises<EConvertError>([&] { g.Assign(&list); }, "Cannot assign a TStringList to a TDibGraphic");
 }
 
 TEST(DibGraphic, SaveReductionOfTheEditImage) {
@@ -395,8 +397,8 @@ TEST(DibGraphic, PaletteSettingAndHalftonePalettes) {
   EXPECT_EQ(Dib(g).Header.biClrUsed, 0u);
   EXPECT_EQ(Dib(g).Colors[2], (RGBQUAD{90, 80, 70, 0})) << "entries stay";
   EXPECT_FALSE(g.Palette());
-  EXPECT_DIB_ERROR(g.SetPalette(std::make_shared<const TLogPalette>()), EDibInvalidPalette,
-                   "TDibGraphic.SetPalette: Invalid Palette");
+  ExpectRaises<EDibInvalidPalette>([&] { g.SetPalette(std::make_shared<const TLogPalette>()); },
+                                   "TDibGraphic.SetPalette: Invalid Palette");
 
   g.HalftoneMode = 1;
   const HPALETTE halftone = g.Palette();
@@ -433,14 +435,12 @@ TEST(DibGraphic, StreamsAndFiles) {
   EXPECT_EQ(h.PixelFormat(), dpf4BitRLE);
   EXPECT_FALSE(h.Modified);
 
-  const std::string file =
-      (std::filesystem::temp_directory_path() / ("dib_graphic_test_" + std::to_string(getpid()) + ".dib"))
-          .string();
+  const filestest::TempFolder folder;
+  const std::string file = folder.Path("dib_graphic_test.dib");
   g.SaveToFile(file);
   TDibGraphic f;
   f.LoadFromFile(file);
   EXPECT_EQ(GraphicColors(f), GraphicColors(g));
-  std::remove(file.c_str());
 }
 
 TEST(DibGraphic, ClipboardExchange) {
@@ -454,10 +454,10 @@ TEST(DibGraphic, ClipboardExchange) {
   EXPECT_FALSE(palette);
   EXPECT_EQ(GlobalSize(data), 40 + 8 + 4);
 
-  EXPECT_DIB_ERROR(g.LoadFromClipboardFormat(2, data, nullptr), EInvalidGraphic,
-                   "TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Format or No Data");
-  EXPECT_DIB_ERROR(g.LoadFromClipboardFormat(CF_DIB, nullptr, nullptr), EInvalidGraphic,
-                   "TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Format or No Data");
+  ExpectRaises<EInvalidGraphic>([&] { g.LoadFromClipboardFormat(2, data, nullptr); },
+                                "TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Format or No Data");
+  ExpectRaises<EInvalidGraphic>([&] { g.LoadFromClipboardFormat(CF_DIB, nullptr, nullptr); },
+                                "TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Format or No Data");
 
   Clipboard().Assign(&g);
   EXPECT_TRUE(Clipboard().HasFormat(CF_DIB));
@@ -466,8 +466,8 @@ TEST(DibGraphic, ClipboardExchange) {
   EXPECT_EQ(DibPixels(Dib(pasted)), (std::vector<uint32_t>{1, 0, 1}));
   EXPECT_EQ(TableEntries(Dib(pasted)), TableEntries(Dib(g)));
   Clipboard().Clear();
-  EXPECT_DIB_ERROR(pasted.Assign(&Clipboard()), EInvalidGraphic,
-                   "TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Format or No Data");
+  ExpectRaises<EInvalidGraphic>([&] { pasted.Assign(&Clipboard()); },
+                                "TDibGraphic.LoadFromClipboardFormat: Invalid Clipboard Format or No Data");
 }
 
 TEST(DibGraphic, CanvasDrawsIntoTheDibMemory) {
@@ -509,16 +509,19 @@ TEST(DibGraphic, CanvasDrawsIntoTheDibMemory) {
 }
 
 TEST(DibGraphic, CanvasNeedsSharedMemoryAndUncompressedRows) {
-  EXPECT_DIB_ERROR(TDibCanvas canvas(nullptr), EDibCanvasFailed, "TDibCanvas.Create: Cannot Create Canvas");
+  ExpectRaises<EDibCanvasFailed>([&] { TDibCanvas canvas(nullptr); },
+                                 "TDibCanvas.Create: Cannot Create Canvas");
   SetDibDefaultUseFMO(false);
   TDibGraphic heap;
   SetDibDefaultUseFMO(true);
   EXPECT_FALSE(heap.UseFMO());
-  EXPECT_DIB_ERROR(TDibCanvas canvas(&heap), EDibCanvasFailed, "TDibCanvas.Create: Cannot Create Canvas");
+  ExpectRaises<EDibCanvasFailed>([&] { TDibCanvas canvas(&heap); },
+                                 "TDibCanvas.Create: Cannot Create Canvas");
   TDibGraphic rle;
   Put(rle, *FourColourPicture());
   rle.SetPixelFormat(dpf8BitRLE);
-  EXPECT_DIB_ERROR(TDibCanvas canvas(&rle), EOutOfResources, "TDibCanvas.Create: Cannot Create Memory DC");
+  ExpectRaises<EOutOfResources>([&] { TDibCanvas canvas(&rle); },
+                                "TDibCanvas.Create: Cannot Create Memory DC");
 }
 
 TEST(DibGraphic, DrawOntoACanvas) {

@@ -100,14 +100,18 @@ TEST(DibRle, TopDownSourceBecomesBottomUp) {
 }
 
 TEST(DibRle, EncoderFailsWhenTheCodeDoesNotFit) {
-  EXPECT_DIB_ERROR(Convert8BitRGBTo8BitRLE(MakeRecord(1, 1, 8, {}, {0}), false), EDibCompressionFailed,
-                   "Convert8BitRGBTo8BitRLE: Compression Failed");
+  ExpectRaises<EDibCompressionFailed>([&] { Convert8BitRGBTo8BitRLE(MakeRecord(1, 1, 8, {}, {0}), false); },
+                                      "Convert8BitRGBTo8BitRLE: Compression Failed");
   std::vector<uint32_t> alternating;
   for (int i = 0; i < 4 * 300; ++i) alternating.push_back(static_cast<uint32_t>(i % 3));
-  EXPECT_DIB_ERROR(Convert8BitRGBTo8BitRLE(MakeRecord(300, 4, 8, {}, alternating), false),
-                   EDibCompressionFailed, "Convert8BitRGBTo8BitRLE: Compression Failed");
-  EXPECT_DIB_ERROR(Convert4BitRGBTo4BitRLE(MakeRecord(3, 2, 4, {}, {1, 2, 3, 1, 2, 3}), false),
-                   EDibCompressionFailed, "Convert4BitRGBTo4BitRLE: Compression Failed");
+  ExpectRaises<EDibCompressionFailed>(
+      [&] { Convert8BitRGBTo8BitRLE(MakeRecord(300, 4, 8, {}, alternating), false); },
+      "Convert8BitRGBTo8BitRLE: Compression Failed");
+  ExpectRaises<EDibCompressionFailed>(
+      [&] {
+        Convert4BitRGBTo4BitRLE(MakeRecord(3, 2, 4, {}, {1, 2, 3, 1, 2, 3}), false);
+      },
+      "Convert4BitRGBTo4BitRLE: Compression Failed");
 }
 
 TEST(DibRle, DecoderFollowsDeltasAndEndsWithTheData) {
@@ -146,9 +150,9 @@ TEST(DibRle, BadDataMessages) {
     SCOPED_TRACE(c.message);
     const TDibRecord rle = RleRecord(c.width, c.height, c.bits, c.code);
     if (c.bits == 8)
-      EXPECT_DIB_ERROR(Convert8BitRLETo8BitRGB(rle, false), EDibInvalidDIB, c.message);
+      ExpectRaises<EDibInvalidDIB>([&] { Convert8BitRLETo8BitRGB(rle, false); }, c.message);
     else
-      EXPECT_DIB_ERROR(Convert4BitRLETo4BitRGB(rle, false), EDibInvalidDIB, c.message);
+      ExpectRaises<EDibInvalidDIB>([&] { Convert4BitRLETo4BitRGB(rle, false); }, c.message);
   }
   // A width rounded up to even lets a 3-pixel row take a run of 4.
   EXPECT_NO_THROW(Convert4BitRLETo4BitRGB(RleRecord(3, 1, 4, {4, 0x12, 0, 1}), false));
@@ -158,8 +162,8 @@ TEST(DibRle, FailedDecodingLeavesTheStorageUnchanged) {
   TDibStorage s(false);
   s.DIB = RleRecord(2, 1, 8, {3, 1});
   s.Width = 2;
-  EXPECT_DIB_ERROR(s.SetPixelsFormat(dpf24Bit, 0, nullptr, nullptr, clWhite), EDibInvalidDIB,
-                   "Convert8BitRLETo8BitRGB: Bad RLE Data 4");
+  ExpectRaises<EDibInvalidDIB>([&] { s.SetPixelsFormat(dpf24Bit, 0, nullptr, nullptr, clWhite); },
+                               "Convert8BitRLETo8BitRGB: Bad RLE Data 4");
   EXPECT_EQ(s.GetPixelFormat(), dpf8BitRLE);
   EXPECT_EQ(Code(s.DIB), (std::vector<uint8_t>{3, 1}));
 }

@@ -1,7 +1,7 @@
 // The DIB storage: creation, the BMP reader and writer, the clipboard form and the pixel-format codes.
-#include <stb_image.h>
 
 #include "DibTestSupport.h"
+#include "StbOracle.h"
 
 namespace {
 
@@ -41,8 +41,8 @@ TEST(DibStorage, CreateDIBRejectsInvalidParameters) {
                          {65536, 32768, 0, 8}, {100000, -100000, 0, 24}};
   TDibStorage s(false);
   for (const TCase& c : cases) {
-    EXPECT_DIB_ERROR(s.CreateDIB(c.w, c.h, c.colors, c.bits), EDibInvalidDIBPara,
-                     "TDibStorage.CreateDIB: Invalid Parameters");
+    ExpectRaises<EDibInvalidDIBPara>([&] { s.CreateDIB(c.w, c.h, c.colors, c.bits); },
+                                     "TDibStorage.CreateDIB: Invalid Parameters");
     ExpectDefaultPicture(s);
   }
 }
@@ -227,12 +227,12 @@ TEST(DibStorage, MismatchedCompressionLoadsButHasNoPixelFormat) {
     f.Fill(4 * colors).Raw({0, 1});
     TDibStorage s(false);
     LoadBytes(s, f.Data);
-    EXPECT_DIB_ERROR(s.GetPixelFormat(), EDibInvalidDIB, c.message);
+    ExpectRaises<EDibInvalidDIB>([&] { s.GetPixelFormat(); }, c.message);
   }
   TDibStorage s(false);
   s.DIB.Header.biBitCount = 2;
-  EXPECT_DIB_ERROR(s.GetPixelFormat(), EDibInvalidDIB,
-                   "TDibStorage.GetPixelFormat: Invalid DIB(Illegal BitCount)");
+  ExpectRaises<EDibInvalidDIB>([&] { s.GetPixelFormat(); },
+                               "TDibStorage.GetPixelFormat: Invalid DIB(Illegal BitCount)");
 }
 
 // A well-formed 3 x 2, 24-bit file (bfSize 78), changed by the cases below.
@@ -326,13 +326,13 @@ TEST(DibStorage, MalformedFilesRaiseTheirErrorAndKeepThePicture) {
     TDibStorage s(false);
     switch (c.Class) {
       case TMalformedCase::InvalidDIB:
-        EXPECT_DIB_ERROR(LoadBytes(s, c.Bytes), EDibInvalidDIB, c.Message);
+        ExpectRaises<EDibInvalidDIB>([&] { LoadBytes(s, c.Bytes); }, c.Message);
         break;
       case TMalformedCase::InvalidDIBFile:
-        EXPECT_DIB_ERROR(LoadBytes(s, c.Bytes), EDibInvalidDIBFile, c.Message);
+        ExpectRaises<EDibInvalidDIBFile>([&] { LoadBytes(s, c.Bytes); }, c.Message);
         break;
       case TMalformedCase::ReadError:
-        EXPECT_DIB_ERROR(LoadBytes(s, c.Bytes), EReadError, c.Message);
+        ExpectRaises<EReadError>([&] { LoadBytes(s, c.Bytes); }, c.Message);
         break;
     }
     ExpectDefaultPicture(s);
@@ -436,9 +436,9 @@ TEST(DibStorage, BitFieldsWithoutAPixelFormatSurviveTheirOwnFileAndClipboardForm
     f.U32(0xFF0000).U32(0xFF00).U32(0xFF).Fill(4 * colors, 0x5A).Raw({1, 2, 3, 0});
     TDibStorage original(false);
     LoadBytes(original, f.Data);
-    EXPECT_DIB_ERROR(original.GetPixelFormat(), EDibInvalidDIB,
-                     bits == 8 ? "TDibStorage.GetPixelFormat: Invalid DIB(8Bit)"
-                               : "TDibStorage.GetPixelFormat: Invalid DIB(24Bit)");
+    ExpectRaises<EDibInvalidDIB>([&] { original.GetPixelFormat(); },
+                                 bits == 8 ? "TDibStorage.GetPixelFormat: Invalid DIB(8Bit)"
+                                           : "TDibStorage.GetPixelFormat: Invalid DIB(24Bit)");
 
     TDibStorage fromStream(false);
     LoadBytes(fromStream, SavedBytes(original));
@@ -461,16 +461,16 @@ TEST(DibStorage, FilesOpenInAnIndependentReader) {
       SCOPED_TRACE(testing::Message() << "format " << int{format} << (topDown ? " top-down" : " bottom-up"));
       auto s = StorageOfFormat(format, topDown);
       const std::vector<uint8_t> bytes = SavedBytes(*s);
-      int w = 0, h = 0, n = 0;
-      uint8_t* rgb = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &n, 3);
-      ASSERT_NE(rgb, nullptr) << stbi_failure_reason();
+      const stbtest::StbImage image = stbtest::StbReadRgb(bytes);
+      ASSERT_TRUE(image.Ok()) << image.Error;
+      const int w = image.Width, h = image.Height;
+      const uint8_t* rgb = image.Rgb.data();
       ASSERT_EQ(w, 24);
       ASSERT_EQ(h, 3);
       const std::vector<uint32_t> expected = DibColors(s->DIB);
       for (int i = 0; i < w * h; ++i)
         EXPECT_EQ(static_cast<uint32_t>(rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2]), expected[i])
             << i;
-      stbi_image_free(rgb);
     }
   }
 }
@@ -555,12 +555,12 @@ TEST(DibStorage, MalformedClipboardBlocksRaiseTheirError) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
     TDibStorage s(false);
-    EXPECT_DIB_ERROR(s.LoadFromClipboardFormat(Block(c.bytes)), EDibInvalidDIB, c.message);
+    ExpectRaises<EDibInvalidDIB>([&] { s.LoadFromClipboardFormat(Block(c.bytes)); }, c.message);
     ExpectDefaultPicture(s);
   }
   TDibStorage s(false);
-  EXPECT_DIB_ERROR(s.LoadFromClipboardFormat(nullptr), EDibInvalidDIB,
-                   "TDibStorage.LoadFromClipboardFormat: Clipboard Data Too Short");
+  ExpectRaises<EDibInvalidDIB>([&] { s.LoadFromClipboardFormat(nullptr); },
+                               "TDibStorage.LoadFromClipboardFormat: Clipboard Data Too Short");
 }
 
 TEST(DibStorage, PaletteFollowsTheColourTable) {
@@ -573,7 +573,8 @@ TEST(DibStorage, PaletteFollowsTheColourTable) {
   auto t = MakeStorage(1, 1, 24, {}, {0});
   EXPECT_FALSE(t->GetPaletteHandle());
   t->RefCount = 2;
-  EXPECT_DIB_ERROR(t->UpdatePalette(), EAssertionFailed, "TDibStorage.UpdatePalette: RefCount Must be 1");
+  ExpectRaises<EAssertionFailed>([&] { t->UpdatePalette(); },
+                                 "TDibStorage.UpdatePalette: RefCount Must be 1");
   t->RefCount = 1;
 }
 
@@ -587,7 +588,7 @@ TEST(DibStorage, SharedMemoryIsZeroedAndWritable) {
   EXPECT_EQ(moved.Bits()[99999], 7);
   ReleaseMemory(moved);
   EXPECT_EQ(moved.Bits(), nullptr);
-  EXPECT_DIB_ERROR(GetMemory(MaxPixelBytes + 1, false), EAssertionFailed, "GetMemory: Invalid Size");
+  ExpectRaises<EAssertionFailed>([&] { GetMemory(MaxPixelBytes + 1, false); }, "GetMemory: Invalid Size");
 }
 
 }  // namespace

@@ -12,8 +12,10 @@
 #include <typeinfo>
 #include <vector>
 
+#include "ByteBuilders.h"
 #include "ByteOrder.h"
 #include "DibImage.h"
+#include "ExpectRaises.h"
 
 // Pixel value of (x, y), y counted from the top of the picture: an index for 1, 4 and 8 bits, 0x00RRGGBB
 // (as stored: blue, green, red bytes) for 24 bits.
@@ -117,64 +119,3 @@ inline void LoadBytes(TDibStorage& s, const std::vector<uint8_t>& bytes) {
   m.SetPosition(0);
   s.LoadFromStream(m);
 }
-
-// Little-endian byte building for hand-made files.
-struct TBytes {
-  std::vector<uint8_t> Data;
-  TBytes& U8(uint32_t v) {
-    Data.push_back(static_cast<uint8_t>(v));
-    return *this;
-  }
-  TBytes& U16(uint32_t v) {
-    AppendLE16(Data, static_cast<uint16_t>(v));
-    return *this;
-  }
-  TBytes& U32(uint32_t v) {
-    AppendLE32(Data, v);
-    return *this;
-  }
-  TBytes& Raw(std::initializer_list<uint8_t> bytes) {
-    Data.insert(Data.end(), bytes);
-    return *this;
-  }
-  TBytes& Fill(size_t n, uint8_t v = 0) {
-    Data.insert(Data.end(), n, v);
-    return *this;
-  }
-  // "BM", bfSize, reserved words, bfOffBits.
-  TBytes& FileHeader(uint32_t size, uint32_t offBits) {
-    BITMAPFILEHEADER h;
-    h.bfSize = size;
-    h.bfOffBits = offBits;
-    AppendHeader(Data, h);
-    return *this;
-  }
-  // A 40-byte info header.
-  TBytes& InfoHeader(int32_t w, int32_t h, uint16_t bits, uint32_t compression = 0, uint32_t clrUsed = 0,
-                     int32_t xRes = 2835, int32_t yRes = 2835) {
-    BITMAPINFOHEADER info;
-    info.biWidth = w;
-    info.biHeight = h;
-    info.biBitCount = bits;
-    info.biCompression = compression;
-    info.biXPelsPerMeter = xRes;
-    info.biYPelsPerMeter = yRes;
-    info.biClrUsed = clrUsed;
-    AppendHeader(Data, info);
-    return *this;
-  }
-};
-
-// Expects the call to raise exactly the class E with exactly the message.
-#define EXPECT_DIB_ERROR(statement, E, message)                                    \
-  do {                                                                             \
-    try {                                                                          \
-      statement;                                                                   \
-      ADD_FAILURE() << "no exception, expected " #E ": " << (message);             \
-    } catch (const E& e) {                                                         \
-      EXPECT_EQ(std::string(e.what()), std::string(message));                      \
-      EXPECT_EQ(typeid(e), typeid(E)) << "raised a subclass of " #E;               \
-    } catch (const std::exception& e) {                                            \
-      ADD_FAILURE() << "wrong exception " << typeid(e).name() << ": " << e.what(); \
-    }                                                                              \
-  } while (0)

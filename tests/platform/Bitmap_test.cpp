@@ -1,7 +1,8 @@
 // The platform bitmap: sizes, sharing on Assign, pixel-format conversion, row layout and palettes.
 #include <gtest/gtest.h>
 
-#include "BitmapTestSupport.h"
+#include "Bitmaps.h"
+#include "ExpectRaises.h"
 #include "Graphics.h"
 
 namespace {
@@ -63,21 +64,11 @@ TEST(Bitmap, SizeErrorsLeaveTheImage) {
   auto b = WhiteBitmap(pf8bit, 2, 2);
   TBitmap before;
   before.Assign(b.get());
-  try {
-    b->SetSize(-1, 2);
-    ADD_FAILURE();
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_STREQ(e.what(), "Invalid image size");
-  }
+  ExpectRaises<EInvalidGraphic>([&] { b->SetSize(-1, 2); }, "Invalid image size");
   // 50000 x 50000 x 4 bytes is far beyond 2^31 - 1 bytes.
   b->SetPixelFormat(pf32bit);
   before.Assign(b.get());
-  try {
-    b->SetSize(50000, 50000);
-    ADD_FAILURE();
-  } catch (const EOutOfResources& e) {
-    EXPECT_STREQ(e.what(), "Out of system resources");
-  }
+  ExpectRaises<EOutOfResources>([&] { b->SetSize(50000, 50000); }, "Out of system resources");
   EXPECT_TRUE(b->SharesImageWith(before));
   EXPECT_THROW(NewBitmapImage(46341, 46341, pf8bit, nullptr, false),
                EOutOfResources);  // just over 2^31 bytes
@@ -219,12 +210,7 @@ TEST(Bitmap, SetPaletteKeepsIndicesAndSignalsTheChange) {
 
 TEST(Bitmap, PixelFormatErrors) {
   auto b = WhiteBitmap(pf8bit, 1, 1);
-  try {
-    b->SetPixelFormat(pfCustom);
-    ADD_FAILURE();
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_STREQ(e.what(), "Invalid pixel format");
-  }
+  ExpectRaises<EInvalidGraphic>([&] { b->SetPixelFormat(pfCustom); }, "Invalid pixel format");
   EXPECT_EQ(b->PixelFormat(), pf8bit);
   int changes = 0;
   b->OnChange = [&](TObject*) { ++changes; };

@@ -2,17 +2,19 @@
 // checked by stb_image as an independent reader, the header variants and compressions the reader accepts, and
 // a table of malformed files that must all be rejected without touching the bitmap.
 #include <gtest/gtest.h>
-#include <stb_image.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <functional>
 
-#include "BitmapTestSupport.h"
+#include "Bitmaps.h"
 #include "ByteOrder.h"
 #include "Clipbrd.h"
+#include "ExpectRaises.h"
 #include "Graphics.h"
+#include "StbOracle.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -140,17 +142,16 @@ TEST_P(BmpRoundTrip, ReadsBackIdentically) {
 TEST_P(BmpRoundTrip, OpensInAnIndependentReaderWithTheSamePixels) {
   auto original = PatternBitmap(GetParam());
   const std::vector<uint8_t> file = Save(*original);
-  int w = 0, h = 0, n = 0;
-  uint8_t* rgb = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &n, 3);
-  ASSERT_NE(rgb, nullptr) << stbi_failure_reason();
+  const stbtest::StbImage image = stbtest::StbReadRgb(file);
+  ASSERT_TRUE(image.Ok()) << image.Error;
+  const int w = image.Width, h = image.Height;
   ASSERT_EQ(w, 7);
   ASSERT_EQ(h, 5);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const uint8_t* p = rgb + 3 * (y * w + x);
+      const uint8_t* p = image.Rgb.data() + 3 * (y * w + x);
       EXPECT_EQ(RGB(p[0], p[1], p[2]), original->GetPixel(x, y)) << x << "," << y;
     }
-  stbi_image_free(rgb);
 }
 
 TEST(Bmp, WrittenLayout) {
@@ -204,12 +205,12 @@ TEST(Bmp, EmptyBitmapRoundTrips) {
 
 TEST(Bmp, FilesAndStreamsInsideLargerStreams) {
   auto original = PatternBitmap(pf8bit);
-  const std::string name = testing::TempDir() + "/bmp_file_test_" + std::to_string(getpid()) + ".bmp";
+  const filestest::TempFolder folder;
+  const std::string name = folder.Path("bmp_file_test.bmp");
   original->SaveToFile(name);
   TBitmap fromFile;
   fromFile.LoadFromFile(name);
   EXPECT_EQ(PixelBytes(fromFile), PixelBytes(*original));
-  std::filesystem::remove(name);
 
   // The file starts at the stream's position; the stream is left after the pixels.
   std::vector<uint8_t> bytes = {1, 2, 3, 4, 5};
@@ -448,12 +449,7 @@ TEST_P(BmpMalformed, IsRejectedAndTheBitmapKeepsItsImage) {
   auto b = WhiteBitmap(pf24bit, 3, 3);
   TBitmap before;
   before.Assign(b.get());
-  try {
-    Load(*b, GetParam().Bytes());
-    ADD_FAILURE() << "accepted";
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_STREQ(e.what(), "Bitmap image is not valid");
-  }
+  ExpectRaises<EInvalidGraphic>([&] { Load(*b, GetParam().Bytes()); }, "Bitmap image is not valid");
   EXPECT_TRUE(b->SharesImageWith(before));
   EXPECT_EQ(b->PixelFormat(), pf24bit);
 }
@@ -611,22 +607,14 @@ TEST(BmpClipboard, Errors) {
   auto block = std::make_shared<TGlobalMemory>();
   const std::vector<uint8_t> file = BuildBmp(Base());
   block->Bytes.assign(file.begin() + 14, file.end());
-  try {
-    b->LoadFromClipboardFormat(2, block, nullptr);
-    ADD_FAILURE();
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_STREQ(e.what(), "Unsupported clipboard format");
-  }
+  ExpectRaises<EInvalidGraphic>([&] { b->LoadFromClipboardFormat(2, block, nullptr); },
+                                "Unsupported clipboard format");
   EXPECT_THROW(b->LoadFromClipboardFormat(CF_DIB, nullptr, nullptr), EInvalidGraphic);
   for (size_t size : {size_t{0}, size_t{3}, size_t{39}, size_t{45}, block->Bytes.size() - 1}) {
     auto cut = std::make_shared<TGlobalMemory>();
     cut->Bytes.assign(block->Bytes.begin(), block->Bytes.begin() + static_cast<std::ptrdiff_t>(size));
-    try {
-      b->LoadFromClipboardFormat(CF_DIB, cut, nullptr);
-      ADD_FAILURE() << size;
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_STREQ(e.what(), "Bitmap image is not valid");
-    }
+    ExpectRaises<EInvalidGraphic>([&] { b->LoadFromClipboardFormat(CF_DIB, cut, nullptr); },
+                                  "Bitmap image is not valid");
   }
   EXPECT_TRUE(b->SharesImageWith(before));
 }

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <set>
 
-#include "BitmapTestSupport.h"
+#include "Bitmaps.h"
 #include "Graphics.h"
 
 namespace {

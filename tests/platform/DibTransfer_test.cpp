@@ -1,7 +1,8 @@
 // The DIB transfer calls: fetching a bitmap's pixels into DIB memory and drawing DIB memory onto a canvas.
 #include <gtest/gtest.h>
 
-#include "BitmapTestSupport.h"
+#include "Bitmaps.h"
+#include "ExpectRaises.h"
 #include "Graphics.h"
 
 namespace {
@@ -143,12 +144,11 @@ TEST(StretchDIBits, BadPicturesRaiseAndDrawNothing) {
   auto check = [&](Dib d, int64_t size) {
     int changes = 0;
     b->OnChange = [&](TObject*) { ++changes; };
-    try {
-      StretchDIBits(b->Canvas(), 0, 0, 2, 2, 0, 0, 2, 2, d.Bits.data(), size, d.Header, d.Colors.data());
-      ADD_FAILURE();
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_STREQ(e.what(), "Bitmap image is not valid");
-    }
+    ExpectRaises<EInvalidGraphic>(
+        [&] {
+          StretchDIBits(b->Canvas(), 0, 0, 2, 2, 0, 0, 2, 2, d.Bits.data(), size, d.Header, d.Colors.data());
+        },
+        "Bitmap image is not valid");
     EXPECT_EQ(changes, 0);
   };
   check(good, static_cast<int64_t>(good.Bits.size()) - 1);  // shorter than its rows

@@ -1,7 +1,7 @@
 // The pixel-format facts every format-to-bits mapping reads, and the palette-index colour form.
 #include <gtest/gtest.h>
 
-#include "BitmapTestSupport.h"
+#include "Bitmaps.h"
 #include "Graphics.h"
 
 namespace {

@@ -5,6 +5,9 @@
 #include <fstream>
 
 #include "Classes.h"
+#include "ExpectRaises.h"
+#include "FileSizeLimit.h"
+#include "TestFiles.h"
 #include "Unprivileged.h"
 
 namespace {
@@ -38,12 +41,7 @@ TEST(MemoryStreamTest, ReadWriteSeekAndShortTransfers) {
   s.WriteBuffer("x", 1);
   EXPECT_EQ(s.Size(), 9);
   EXPECT_EQ(s.Memory()[6], 0);
-  try {
-    s.ReadBuffer(buf, 1);
-    FAIL();
-  } catch (const EReadError& e) {
-    EXPECT_STREQ(e.what(), "Stream read error");
-  }
+  ExpectRaises<EReadError>([&] { s.ReadBuffer(buf, 1); }, "Stream read error");
 }
 
 TEST(FileStreamTest, OpenCreateAndErrors) {
@@ -109,23 +107,31 @@ TEST(StringListTest, WritesCrLfAfterEveryLineAndReplacesAtomically) {
   std::filesystem::remove(path);
 }
 
-TEST(SaveFileAtomicallyTest, FailureKeepsTheOldFileAndLeavesNoTemporary) {
-  const std::string dir = TempPath("atomic");
-  std::filesystem::create_directories(dir);
-  const std::string path = dir + "/target.bin";
-  SaveFileAtomically(path, [](TStream& s) { s.WriteBuffer("old", 3); });
-  EXPECT_THROW(SaveFileAtomically(path,
-                                  [](TStream& s) {
-                                    s.WriteBuffer("new-partial", 11);
-                                    throw EWriteError("Stream write error");
-                                  }),
-               EWriteError);
-  EXPECT_EQ(ReadAll(path), "old");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()),
-            1);
+TEST(SaveFileAtomicallyTest, AWriterRaisingAnyExceptionLeavesTheOldFileAndNoTemporary) {
+  const filestest::TempFolder folder;
+  const std::string path = folder.Path("Tilora.ini");
+  const std::vector<uint8_t> old = {'o', 'l', 'd', '\r', '\n'};
+  filestest::WriteFileBytes(path, old);
+  const auto writeThenThrow = [](auto exception) {
+    return [exception](TStream& stream) {
+      stream.WriteBuffer("partial", 7);
+      throw exception;
+    };
+  };
+  EXPECT_THROW(SaveFileAtomically(path, writeThenThrow(EWriteError(SWriteError))), EWriteError);
+  EXPECT_THROW(SaveFileAtomically(path, writeThenThrow(std::runtime_error("other"))), std::runtime_error);
+  EXPECT_EQ(filestest::ReadFileBytes(path), old);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"Tilora.ini"});
   SaveFileAtomically(path, [](TStream& s) { s.WriteBuffer("new", 3); });
   EXPECT_EQ(ReadAll(path), "new");
-  std::filesystem::remove_all(dir);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"Tilora.ini"});
+}
+
+TEST(SaveFileAtomicallyTest, TheSettingsFileFailingAfterAnyNumberOfBytesStaysAsItWas) {
+  TStringList list;
+  list.SetText("/home/user/chips/a.png\r\n/home/user/chips/b.bmp\r\nC:\\chips\\c.png");
+  filestest::ExpectAtomicUnderEveryLimit("Tilora.ini",
+                                         [&](const std::string& path) { list.SaveToFile(path); });
 }
 
 namespace {

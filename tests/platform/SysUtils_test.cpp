@@ -5,6 +5,7 @@
 
 #include "Classes.h"
 #include "Clipbrd.h"
+#include "ExpectRaises.h"
 #include "Graphics.h"
 #include "SysUtils.h"
 
@@ -50,28 +51,16 @@ TEST(SizeArithmeticTest, RowsAndLimits) {
 
 TEST(AllocateOrRaiseTest, FailedAllocationsRaiseOutOfMemory) {
   EXPECT_EQ(*AllocateOrRaise([] { return std::make_unique<int>(7); }), 7);
-  try {
-    AllocateOrRaise([] { throw std::bad_alloc(); });
-    ADD_FAILURE() << "no exception";
-  } catch (const EOutOfMemory& Error) {
-    EXPECT_STREQ(Error.what(), "Out of memory");
-  }
-  try {
-    AllocateOrRaise([]() -> void* { return nullptr; }, "Block: Out Of Memory");
-    ADD_FAILURE() << "no exception";
-  } catch (const EOutOfMemory& Error) {
-    EXPECT_STREQ(Error.what(), "Block: Out Of Memory");
-  }
+  ExpectRaises<EOutOfMemory>([&] { AllocateOrRaise([] { throw std::bad_alloc(); }); }, "Out of memory");
+  ExpectRaises<EOutOfMemory>(
+      [&] { AllocateOrRaise([]() -> void* { return nullptr; }, "Block: Out Of Memory"); },
+      "Block: Out Of Memory");
 }
 
 TEST(PersistentTest, DefaultAssignmentNamesBothClasses) {
   TStringList list;
-  try {
-    list.Assign(&Clipboard());
-    FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "Cannot assign a TClipboard to a TStringList");
-  }
+  ExpectRaises<EConvertError>([&] { list.Assign(&Clipboard()); },
+                              "Cannot assign a TClipboard to a TStringList");
   EXPECT_THROW(list.Assign(nullptr), EConvertError);
 }
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "LibpngOracle.h"
 #include "PngDecoderSupport.h"
-#include "PngEncoderOracle.h"
 
 namespace pngdec {
 

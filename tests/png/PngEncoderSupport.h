@@ -9,7 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "PngEncoderOracle.h"
+#include "LibpngOracle.h"
+#include "NoiseImages.h"
 #include "PngWriteStream.h"
 
 namespace pngenc {

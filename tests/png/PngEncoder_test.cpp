@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "ByteOrder.h"
+#include "ExpectRaises.h"
 #include "PngEncoderSupport.h"
 #include "SFunc.h"
 
@@ -552,12 +553,8 @@ TEST(EncoderAdam7, SmallImagesSkipPassesWithoutPixels) {
 TEST(EncoderIdat, SizeLimits) {
   TPngWriteStream encoder;
   for (const int bad : {255, 100001, 0, -1}) {
-    try {
-      encoder.SetIDATSize(bad);
-      ADD_FAILURE() << bad;
-    } catch (const EPngError& e) {
-      EXPECT_STREQ(e.what(), "Write PNG Param: Err IDAT Size(min:256  max:100000)");
-    }
+    ExpectRaises<EPngError>([&] { encoder.SetIDATSize(bad); },
+                            "Write PNG Param: Err IDAT Size(min:256  max:100000)");
   }
   EXPECT_EQ(encoder.IDATSize(), 32768);
   encoder.SetIDATSize(256);
@@ -659,12 +656,8 @@ TEST(EncoderRefusal, ZeroWidthOrHeightWritesNothing) {
     auto bitmap = MakeBitmap(w, h, pf24bit);
     TPngWriteStream encoder;
     TMemoryStream stream;
-    try {
-      encoder.WriteGraphic(bitmap.get(), stream);
-      ADD_FAILURE() << w << "x" << h;
-    } catch (const EPngError& e) {
-      EXPECT_STREQ(e.what(), "Write Image (PNG): Invalid Width or Height");
-    }
+    ExpectRaises<EPngError>([&] { encoder.WriteGraphic(bitmap.get(), stream); },
+                            "Write Image (PNG): Invalid Width or Height");
     EXPECT_EQ(stream.Size(), 0);
   }
 }

@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <string>
 
+#include "ExpectRaises.h"
 #include "PngDecoderSupport.h"
 #include "PngEncoderSupport.h"
 #include "PngGraphic.h"
+#include "TestFiles.h"
 
 using pngenc::Bytes;
 using pngtest::ChunksOf;
@@ -151,12 +153,11 @@ TEST(PngGraphic, FailedLoadKeepsTheMetadata) {
   auto graphic = GraphicOf(*bitmap);
   graphic->Comment = "kept";
   graphic->ImageTime = TPngTime{1999, 1, 1, 0, 0, 0};
-  try {
-    Load(*graphic, Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9});
-    ADD_FAILURE();
-  } catch (const EPngError& e) {
-    EXPECT_STREQ(e.what(), "PNG LoadStream: Not PNG Format");
-  }
+  ExpectRaises<EPngError>(
+      [&] {
+        Load(*graphic, Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9});
+      },
+      "PNG LoadStream: Not PNG Format");
   EXPECT_EQ(graphic->Comment, "kept");
   EXPECT_EQ(graphic->ImageTime.Year, 1999);
 }
@@ -165,12 +166,7 @@ TEST(PngGraphic, SaveRefusals) {
   // A new graphic holds no image: the encoder refuses it before writing.
   TPngGraphic empty;
   TMemoryStream stream;
-  try {
-    empty.SaveToStream(stream);
-    ADD_FAILURE();
-  } catch (const EPngError& e) {
-    EXPECT_STREQ(e.what(), "Write Image (PNG): Invalid Width or Height");
-  }
+  ExpectRaises<EPngError>([&] { empty.SaveToStream(stream); }, "Write Image (PNG): Invalid Width or Height");
   EXPECT_EQ(stream.Size(), 0);
   empty.WriteData(stream);
   EXPECT_EQ(stream.Size(), 0);
@@ -178,12 +174,8 @@ TEST(PngGraphic, SaveRefusals) {
   auto bitmap = pngenc::NoiseBitmap(3, 3, pf8bit, 1);
   auto graphic = GraphicOf(*bitmap);
   graphic->IDATSize = 200;
-  try {
-    graphic->SaveToStream(stream);
-    ADD_FAILURE();
-  } catch (const EPngError& e) {
-    EXPECT_STREQ(e.what(), "Write PNG Param: Err IDAT Size(min:256  max:100000)");
-  }
+  ExpectRaises<EPngError>([&] { graphic->SaveToStream(stream); },
+                          "Write PNG Param: Err IDAT Size(min:256  max:100000)");
   EXPECT_EQ(stream.Size(), 0);
   graphic->IDATSize = 256;
   EXPECT_NO_THROW(graphic->SaveToStream(stream));
@@ -291,20 +283,12 @@ TEST(PngGraphic, AssignFromAnotherPngGraphicCopiesOptionsAndMetadata) {
 
 TEST(PngGraphic, AssignmentErrors) {
   TPngGraphic graphic;
-  const auto expectConvertError = [](const std::function<void()>& action, const std::string& message) {
-    try {
-      action();
-      ADD_FAILURE() << message;
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(e.what(), message);
-    }
-  };
   int changes = 0;
   graphic.OnChange = [&](TObject*) { ++changes; };
-  expectConvertError([&] { graphic.Assign(nullptr); }, "Cannot assign a nil to a TPngGraphic");
+  ExpectRaises<EConvertError>([&] { graphic.Assign(nullptr); }, "Cannot assign a nil to a TPngGraphic");
   TStringList list;
-  expectConvertError([&] { graphic.Assign(&list); }, "Cannot assign a TStringList to a TPngGraphic");
-  expectConvertError([&] { list.Assign(&graphic); }, "Cannot assign a TPngGraphic to a TStringList");
+  ExpectRaises<EConvertError>([&] { graphic.Assign(&list); }, "Cannot assign a TStringList to a TPngGraphic");
+  ExpectRaises<EConvertError>([&] { list.Assign(&graphic); }, "Cannot assign a TPngGraphic to a TStringList");
   EXPECT_EQ(changes, 0);
 }
 
@@ -392,9 +376,8 @@ TEST(PngGraphic, ProgressReachesTheGraphicsHandler) {
 }
 
 TEST(PngGraphic, FilesAndTheRegistry) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("pngw_graphic_" + std::to_string(getpid()) + ".png"))
-          .string();
+  const filestest::TempFolder folder;
+  const std::string path = folder.Path("pngw_graphic.png");
   auto bitmap = pngenc::NoiseBitmap(7, 3, pf4bit, 2);
   GraphicOf(*bitmap)->SaveToFile(path);
 
@@ -411,7 +394,6 @@ TEST(PngGraphic, FilesAndTheRegistry) {
   EXPECT_TRUE(listed);
   PngGraphicFinalize();
   EXPECT_EQ(TPicture::CreateForExtension("png"), nullptr);
-  std::remove(path.c_str());
 
   TBitmap loaded;
   loaded.Assign(opened.get());

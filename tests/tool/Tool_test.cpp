@@ -7,10 +7,11 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "../editor/core/OrvCuiFilesTestSupport.h"
-#include "../png/PngDecoderSupport.h"
-#include "../png/PngEncoderOracle.h"
+#include "Bitmaps.h"
+#include "ByteBuilders.h"
+#include "LibpngOracle.h"
 #include "OrvCui.h"
+#include "TestFiles.h"
 
 using namespace filestest;
 

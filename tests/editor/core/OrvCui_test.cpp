@@ -1,5 +1,6 @@
 // The chip document: construction, chip size, edit-image sizing, the chip-grid rules and stamping.
 #include "OrvCui.h"
+#include "ExpectRaises.h"
 
 #include <gtest/gtest.h>
 
@@ -57,12 +58,7 @@ TEST(OrvDatas, SetChipSizeLeavesBothImages) {
 TEST(OrvDatas, ChipSizeBelowOneIsRefused) {
   TOrvDatas Doc;
   for (auto [w, h] : std::initializer_list<std::pair<int, int>>{{0, 32}, {32, 0}, {-5, 8}}) {
-    try {
-      Doc.SetChipSize(w, h);
-      FAIL() << w << " x " << h;
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_STREQ(e.what(), "Invalid chip size");
-    }
+    ExpectRaises<EInvalidGraphic>([&] { Doc.SetChipSize(w, h); }, "Invalid chip size");
     EXPECT_EQ(Doc.ChipWidth, 32);
     EXPECT_EQ(Doc.ChipHeight, 32);
   }
@@ -152,16 +148,11 @@ TEST(OrvDatasNewEditImage, OutOfRangeSizesRaiseAndLeaveTheImage) {
     Doc.NewEditImage(1, 1);
     Doc.SetChipSize(c.ChipW, c.ChipH);
     const auto Before = Snapshot(*Doc.EditImage);
-    try {
-      Doc.NewEditImage(c.Columns, c.Rows);
-      ADD_FAILURE() << c.Columns << " x " << c.Rows;
-    } catch (const EOutOfResources& e) {
-      EXPECT_TRUE(c.TooLarge) << c.Columns << " x " << c.Rows;
-      EXPECT_STREQ(e.what(), "Out of system resources");
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_FALSE(c.TooLarge) << c.Columns << " x " << c.Rows;
-      EXPECT_STREQ(e.what(), "Invalid image size");
-    }
+    SCOPED_TRACE(testing::Message() << c.Columns << " x " << c.Rows);
+    if (c.TooLarge)
+      ExpectRaises<EOutOfResources>([&] { Doc.NewEditImage(c.Columns, c.Rows); }, "Out of system resources");
+    else
+      ExpectRaises<EInvalidGraphic>([&] { Doc.NewEditImage(c.Columns, c.Rows); }, "Invalid image size");
     EXPECT_TRUE(Doc.EditImage->SharesImageWith(*Before)) << c.Columns << " x " << c.Rows;
   }
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../../platform/BitmapTestSupport.h"
+#include "Bitmaps.h"
 
 namespace {
 

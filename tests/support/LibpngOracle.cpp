@@ -1,32 +1,16 @@
-// Test support for the encoder and graphic tests: libpng as an independent reader of the files Tilora writes,
-// a chunk lister, and small bitmap builders.
-#pragma once
+#include "LibpngOracle.h"
 
-#include <png.h>
 #include <zlib.h>
 
-#include <cstdint>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "ByteOrder.h"
-#include "Classes.h"
-#include "Graphics.h"
+#include "NoiseImages.h"
 
 namespace pngtest {
 
-// One chunk of a PNG file as stored.
-struct Chunk {
-  std::string Type;
-  std::vector<uint8_t> Data;
-  bool CrcOk = false;
-};
-
-// Splits a PNG file into its chunks; throws when the signature is missing or a chunk runs past the end.
-inline std::vector<Chunk> ListChunks(const std::vector<uint8_t>& file) {
+std::vector<Chunk> ListChunks(const std::vector<uint8_t>& file) {
   static const uint8_t signature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
   if (file.size() < 8 || std::memcmp(file.data(), signature, 8) != 0)
     throw std::runtime_error("no PNG signature");
@@ -47,36 +31,7 @@ inline std::vector<Chunk> ListChunks(const std::vector<uint8_t>& file) {
   return chunks;
 }
 
-inline std::vector<std::string> ChunkTypes(const std::vector<Chunk>& chunks) {
-  std::vector<std::string> types;
-  for (const auto& c : chunks) types.push_back(c.Type);
-  return types;
-}
-
-// The chunks of one type, in file order.
-inline std::vector<Chunk> ChunksOf(const std::vector<Chunk>& chunks, const std::string& type) {
-  std::vector<Chunk> out;
-  for (const auto& c : chunks)
-    if (c.Type == type) out.push_back(c);
-  return out;
-}
-
-// What libpng reads from a file.
-struct Decoded {
-  uint32_t Width = 0, Height = 0;
-  int BitDepth = 0, ColorType = 0, Interlace = 0;
-  // Rows as libpng delivers them: with Expand, 8-bit RGBA for every colour type (grey spread to RGB, palette
-  // looked up, tRNS turned into alpha, missing alpha 255); without, the raw samples of the file,
-  // deinterlaced.
-  std::vector<std::vector<uint8_t>> Rows;
-  std::vector<png_color> Palette;
-  std::vector<uint8_t> Trans;  // palette alpha table, when tRNS is present
-  std::vector<std::string> Warnings;
-};
-
-// Reads a PNG from memory with libpng: CRC errors of every chunk stop the read, benign errors are errors
-// unless allowBenign. Throws std::runtime_error with libpng's message on any error.
-inline Decoded LibpngRead(const std::vector<uint8_t>& file, bool expand, bool allowBenign = false) {
+Decoded LibpngRead(const std::vector<uint8_t>& file, bool expand, bool allowBenign) {
   struct Reader {
     const std::vector<uint8_t>* File;
     size_t Pos;
@@ -142,42 +97,72 @@ inline Decoded LibpngRead(const std::vector<uint8_t>& file, bool expand, bool al
   return out;
 }
 
-// A bitmap of the given size and format whose pixel memory is zero, with the given palette for indexed
-// formats.
-inline std::unique_ptr<TBitmap> MakeBitmap(int width, int height, TPixelFormat format,
-                                           std::vector<TPaletteEntry> palette = {}) {
-  auto bitmap = std::make_unique<TBitmap>();
-  bitmap->SetImage(
-      NewBitmapImage(width, height, format, palette.empty() ? nullptr : CreatePalette(palette), false));
-  return bitmap;
-}
-
-inline TPaletteEntry Entry(uint8_t r, uint8_t g, uint8_t b) {
-  return TPaletteEntry{r, g, b, 0};
-}
-
-// A deterministic pseudo-random byte sequence (xorshift), so tests and benchmarks fill images reproducibly.
-class ByteNoise {
- public:
-  explicit ByteNoise(uint32_t seed) : FState(seed ? seed : 1) {}
-  uint8_t Next() {
-    FState ^= FState << 13;
-    FState ^= FState >> 17;
-    FState ^= FState << 5;
-    return static_cast<uint8_t>(FState >> 8);
-  }
-
- private:
-  uint32_t FState;
-};
-
-// Fills every row of the bitmap's pixel memory (padding included) with noise.
-inline void FillNoise(TBitmap& bitmap, uint32_t seed) {
-  ByteNoise noise(seed);
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    uint8_t* row = bitmap.ScanLine(y);
-    for (int i = 0; i < bitmap.RowBytes(); ++i) row[i] = noise.Next();
-  }
-}
-
 }  // namespace pngtest
+
+namespace pngdec {
+
+int Channels(int colorType) {
+  switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      return 2;
+    case PNG_COLOR_TYPE_RGB:
+      return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+size_t RawRowBytes(const LibpngDesc& desc) {
+  return (size_t{desc.Width} * Channels(desc.ColorType) * desc.BitDepth + 7) / 8;
+}
+
+std::vector<Bytes> NoiseRows(const LibpngDesc& desc, uint32_t seed) {
+  std::vector<Bytes> rows(desc.Height, Bytes(RawRowBytes(desc)));
+  pngtest::ByteNoise noise(seed);
+  for (auto& row : rows)
+    for (auto& b : row) {
+      b = noise.Next();
+      if (desc.ColorType == PNG_COLOR_TYPE_PALETTE && desc.BitDepth == 8 && !desc.Palette.empty())
+        b = static_cast<uint8_t>(b % desc.Palette.size());
+    }
+  return rows;
+}
+
+Bytes LibpngWrite(const LibpngDesc& desc, const std::vector<Bytes>& rows) {
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    throw std::runtime_error("libpng write failed");
+  }
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, png_size_t length) {
+        auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
+        o->insert(o->end(), data, data + length);
+      },
+      [](png_structp) {});
+  png_set_IHDR(png, info, desc.Width, desc.Height, desc.BitDepth, desc.ColorType, desc.Interlace,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (!desc.Palette.empty())
+    png_set_PLTE(png, info, desc.Palette.data(), static_cast<int>(desc.Palette.size()));
+  if (!desc.Trans.empty() || desc.TransColor) {
+    png_color_16 color = desc.TransColor.value_or(png_color_16{});
+    png_set_tRNS(png, info, desc.Trans.empty() ? nullptr : desc.Trans.data(),
+                 static_cast<int>(desc.Trans.size()), desc.TransColor ? &color : nullptr);
+  }
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, desc.Filters);
+  png_set_compression_level(png, desc.Level);
+  png_write_info(png, info);
+  const int passes = png_set_interlace_handling(png);
+  for (int pass = 0; pass < passes; ++pass)
+    for (const auto& row : rows) png_write_row(png, row.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+}  // namespace pngdec

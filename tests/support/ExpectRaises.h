@@ -1,0 +1,28 @@
+// Checks that a call fails the way the system promises: with exactly the exception class and its message.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <exception>
+#include <source_location>
+#include <string>
+#include <typeinfo>
+
+// Expects Call to raise exactly the class E (not a subclass) whose what() is Message. Failures name the
+// caller's line.
+template <class E, class TCall>
+void ExpectRaises(TCall&& Call, const std::string& Message,
+                  const std::source_location Where = std::source_location::current()) {
+  const testing::ScopedTrace trace(Where.file_name(), static_cast<int>(Where.line()), "ExpectRaises");
+  try {
+    Call();
+    ADD_FAILURE() << "no exception, expected " << typeid(E).name() << ": " << Message;
+  } catch (const E& e) {
+    EXPECT_EQ(typeid(e), typeid(E)) << "raised " << typeid(e).name() << ", a subclass of "
+                                    << typeid(E).name();
+    EXPECT_EQ(std::string(e.what()), Message);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "wrong exception " << typeid(e).name() << ": " << e.what() << "; expected "
+                  << typeid(E).name() << ": " << Message;
+  }
+}
