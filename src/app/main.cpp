@@ -34,10 +34,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
   const TPictureFormats formats;
   TQtDialogs dialogs;
-  TOrvMain OrvMain(dialogs, DefaultSettingsFile());
-  dialogs.SetOwner(&OrvMain);
-  TSizeForm SizeForm(&OrvMain);
-  OrvMain.SizeForm = &SizeForm;
-  OrvMain.show();
+  TOrvMain orvMain(dialogs, DefaultSettingsFile());
+  dialogs.SetOwner(&orvMain);
+  TSizeForm sizeForm(&orvMain);
+  orvMain.SizeForm = &sizeForm;
+  orvMain.show();
   return application.exec();
 }

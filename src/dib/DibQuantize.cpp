@@ -202,7 +202,7 @@ TDibRecord QuantizeByHistogram(const TDibRecord& source, bool useFMO, int depth,
   struct TBinTotal {
     int64_t Red = 0, Green = 0, Blue = 0, Count = 0;
   };
-  constexpr int64_t FoldPixels = int64_t{1} << 28;
+  constexpr int64_t foldPixels = int64_t{1} << 28;
   std::vector<TBin> bins(BinCount);
   std::vector<TBinTotal> totals(BinCount);
   auto fold = [&bins, &totals] {
@@ -219,7 +219,7 @@ TDibRecord QuantizeByHistogram(const TDibRecord& source, bool useFMO, int depth,
   for (int64_t y = 0; y < source.AbsHeight(); ++y) {
     const uint8_t* s = source.MemoryRow(y);
     for (int64_t x = 0; x < width;) {
-      const int64_t n = std::min(width - x, FoldPixels - pending);
+      const int64_t n = std::min(width - x, foldPixels - pending);
       for (const uint8_t* end = s + 3 * n; s != end; s += 3) {
         TBin& bin = bins[BinNumber(s)];
         bin.Blue += s[0] & 7;
@@ -229,7 +229,7 @@ TDibRecord QuantizeByHistogram(const TDibRecord& source, bool useFMO, int depth,
       }
       x += n;
       pending += n;
-      if (pending == FoldPixels) {
+      if (pending == foldPixels) {
         fold();
         pending = 0;
       }

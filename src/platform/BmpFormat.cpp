@@ -16,15 +16,15 @@ namespace {
   throw EInvalidGraphic(SInvalidBitmap);
 }
 
-constexpr size_t kFileHeaderSize = BITMAPFILEHEADER::WireSize;
-constexpr size_t kCoreHeaderSize = BITMAPCOREHEADER::WireSize, kInfoHeaderSize = BITMAPINFOHEADER::WireSize,
-                 kV4HeaderSize = BITMAPINFOHEADER::V4WireSize, kV5HeaderSize = BITMAPINFOHEADER::V5WireSize;
+constexpr size_t FileHeaderSize = BITMAPFILEHEADER::WireSize;
+constexpr size_t CoreHeaderSize = BITMAPCOREHEADER::WireSize, InfoHeaderSize = BITMAPINFOHEADER::WireSize,
+                 V4HeaderSize = BITMAPINFOHEADER::V4WireSize, V5HeaderSize = BITMAPINFOHEADER::V5WireSize;
 // Header, masks and a full colour table of the largest header fit in this many bytes.
-constexpr size_t kMaxHeaderRegion = kV5HeaderSize + 12 + 256 * 4;
+constexpr size_t MaxHeaderRegion = V5HeaderSize + 12 + 256 * 4;
 
-constexpr uint32_t kMask555[3] = {0x7C00, 0x03E0, 0x001F};
-constexpr uint32_t kMask565[3] = {0xF800, 0x07E0, 0x001F};
-constexpr uint32_t kMask888[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+constexpr uint32_t Mask555[3] = {0x7C00, 0x03E0, 0x001F};
+constexpr uint32_t Mask565[3] = {0xF800, 0x07E0, 0x001F};
+constexpr uint32_t Mask888[3] = {0xFF0000, 0x00FF00, 0x0000FF};
 
 // What a DIB header (with its masks and colour table) says about the pixels that follow.
 struct TDibLayout {
@@ -56,14 +56,14 @@ bool SameMasks(const uint32_t (&a)[3], const uint32_t (&b)[3]) {
 TDibLayout ParseDibHeader(std::span<const uint8_t> Data) {
   if (Data.size() < 4) Invalid();
   const uint32_t headerSize = ReadLE32(Data, 0);
-  if (headerSize != kCoreHeaderSize && headerSize != kInfoHeaderSize && headerSize != kV4HeaderSize &&
-      headerSize != kV5HeaderSize)
+  if (headerSize != CoreHeaderSize && headerSize != InfoHeaderSize && headerSize != V4HeaderSize &&
+      headerSize != V5HeaderSize)
     Invalid();
   if (Data.size() < headerSize) Invalid();
   TDibLayout f;
   int64_t width, height;
   uint32_t planes, colorsUsed = 0, entrySize = 4;
-  if (headerSize == kCoreHeaderSize) {
+  if (headerSize == CoreHeaderSize) {
     const BITMAPCOREHEADER h = BITMAPCOREHEADER::Read(Data);
     width = h.bcWidth;
     height = h.bcHeight;
@@ -107,17 +107,17 @@ TDibLayout ParseDibHeader(std::span<const uint8_t> Data) {
   size_t offset = headerSize;
   if (f.Compression == BI_BITFIELDS) {
     // A 40-byte header is followed by the three masks; the larger headers hold them at the same place.
-    if (headerSize == kInfoHeaderSize) {
+    if (headerSize == InfoHeaderSize) {
       if (Data.size() < offset + 12) Invalid();
       offset += 12;
     }
     for (int i = 0; i < 3; ++i) f.Masks[i] = ReadLE32(Data, BITMAPINFOHEADER::BitFieldsOffset + 4 * i);
     if (!ValidMasks(f.Masks)) Invalid();
-    if (bits == 16 && SameMasks(f.Masks, kMask555))
+    if (bits == 16 && SameMasks(f.Masks, Mask555))
       f.Format = pf15bit;
-    else if (bits == 16 && SameMasks(f.Masks, kMask565))
+    else if (bits == 16 && SameMasks(f.Masks, Mask565))
       f.Format = pf16bit;
-    else if (bits == 32 && SameMasks(f.Masks, kMask888))
+    else if (bits == 32 && SameMasks(f.Masks, Mask888))
       f.Format = pf32bit;
     else
       f.ConvertMasks = true;
@@ -204,7 +204,7 @@ std::vector<uint8_t> DibHeaderBytes(const TBitmapImage& Image) {
   std::vector<uint8_t> d;
   AppendHeader(d, h);
   if (fields)
-    for (uint32_t mask : kMask565) AppendLE32(d, mask);
+    for (uint32_t mask : Mask565) AppendLE32(d, mask);
   for (int i = 0; i < colors; ++i) {
     const TPaletteEntry& e = palette->Entries[static_cast<size_t>(i)];
     d.insert(d.end(), {e.peBlue, e.peGreen, e.peRed, 0});
@@ -229,17 +229,17 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   auto readExactly = [&](void* buffer, int64_t count) {
     if (Stream.Read(buffer, count) != count) Invalid();
   };
-  if (available < static_cast<int64_t>(kFileHeaderSize)) Invalid();
-  uint8_t fileBytes[kFileHeaderSize];
-  readExactly(fileBytes, kFileHeaderSize);
+  if (available < static_cast<int64_t>(FileHeaderSize)) Invalid();
+  uint8_t fileBytes[FileHeaderSize];
+  readExactly(fileBytes, FileHeaderSize);
   const BITMAPFILEHEADER fileHeader = BITMAPFILEHEADER::Read(fileBytes);
   if (fileHeader.bfType != BITMAPFILEHEADER::BitmapType) Invalid();
   const int64_t offBits = fileHeader.bfOffBits;
-  if (offBits < static_cast<int64_t>(kFileHeaderSize + 4) || offBits > available) Invalid();
+  if (offBits < static_cast<int64_t>(FileHeaderSize + 4) || offBits > available) Invalid();
 
   // The header, masks and colours read must all lie before the pixels.
   std::vector<uint8_t> region(
-      static_cast<size_t>(std::min<int64_t>(offBits - kFileHeaderSize, kMaxHeaderRegion)));
+      static_cast<size_t>(std::min<int64_t>(offBits - FileHeaderSize, MaxHeaderRegion)));
   readExactly(region.data(), static_cast<int64_t>(region.size()));
   const TDibLayout layout = ParseDibHeader(region);
 
@@ -265,8 +265,8 @@ void TBitmap::LoadFromStream(TStream& Stream) {
 void TBitmap::SaveToStream(TStream& Stream) {
   const std::vector<uint8_t> header = DibHeaderBytes(*FImage);
   BITMAPFILEHEADER fileHeader;
-  fileHeader.bfSize = static_cast<uint32_t>(kFileHeaderSize + header.size() + FImage->Bits.size());
-  fileHeader.bfOffBits = static_cast<uint32_t>(kFileHeaderSize + header.size());
+  fileHeader.bfSize = static_cast<uint32_t>(FileHeaderSize + header.size() + FImage->Bits.size());
+  fileHeader.bfOffBits = static_cast<uint32_t>(FileHeaderSize + header.size());
   std::vector<uint8_t> file;
   AppendHeader(file, fileHeader);
   file.insert(file.end(), header.begin(), header.end());

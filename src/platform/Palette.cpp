@@ -23,7 +23,7 @@ int GetPaletteEntries(const HPALETTE& Palette, int Start, int Count, TPaletteEnt
 
 namespace {
 
-constexpr std::array<TPaletteEntry, 16> kVgaColors{{
+constexpr std::array<TPaletteEntry, 16> VgaColors{{
     {0, 0, 0, 0},
     {128, 0, 0, 0},
     {0, 128, 0, 0},
@@ -43,7 +43,7 @@ constexpr std::array<TPaletteEntry, 16> kVgaColors{{
 }};
 
 HPALETTE MakeDefault8() {
-  std::vector<TPaletteEntry> entries(kVgaColors.begin(), kVgaColors.end());
+  std::vector<TPaletteEntry> entries(VgaColors.begin(), VgaColors.end());
   for (int r = 0; r < 6; ++r)
     for (int g = 0; g < 6; ++g)
       for (int b = 0; b < 6; ++b)
@@ -61,7 +61,7 @@ HPALETTE MakeDefault8() {
 HPALETTE DefaultPalette(int BitCount) {
   static const HPALETTE mono =
       CreatePalette(std::array<TPaletteEntry, 2>{{{0, 0, 0, 0}, {255, 255, 255, 0}}});
-  static const HPALETTE vga = CreatePalette(kVgaColors);
+  static const HPALETTE vga = CreatePalette(VgaColors);
   static const HPALETTE full = MakeDefault8();
   switch (BitCount) {
     case 1:

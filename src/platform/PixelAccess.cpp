@@ -115,11 +115,11 @@ void CopySpan(const uint8_t* Src, const int64_t* SrcX, uint8_t* Dst, int64_t Dst
   }
 }
 
-constexpr int kBitCounts[] = {1, 4, 8, 15, 16, 24, 32};
+constexpr int BitCounts[] = {1, 4, 8, 15, 16, 24, 32};
 
 int BitCountSlot(int BitCount) {
   for (int i = 0; i < 7; ++i)
-    if (kBitCounts[i] == BitCount) return i;
+    if (BitCounts[i] == BitCount) return i;
   return -1;
 }
 
@@ -129,7 +129,7 @@ constexpr std::array<TSpanCopy, 7> SpanCopiesFrom() {
           &CopySpan<SB, 16>, &CopySpan<SB, 24>, &CopySpan<SB, 32>};
 }
 
-constexpr std::array<std::array<TSpanCopy, 7>, 7> kSpanCopies = {
+constexpr std::array<std::array<TSpanCopy, 7>, 7> SpanCopies = {
     SpanCopiesFrom<1>(),  SpanCopiesFrom<4>(),  SpanCopiesFrom<8>(), SpanCopiesFrom<15>(),
     SpanCopiesFrom<16>(), SpanCopiesFrom<24>(), SpanCopiesFrom<32>()};
 
@@ -228,7 +228,7 @@ bool CopyPixels(const TSurface& Dst, const TRect& DstRect, const TSurface& Src, 
                    static_cast<size_t>(count * bpp));
     return true;
   }
-  const TSpanCopy copy = kSpanCopies[static_cast<size_t>(srcSlot)][static_cast<size_t>(dstSlot)];
+  const TSpanCopy copy = SpanCopies[static_cast<size_t>(srcSlot)][static_cast<size_t>(dstSlot)];
   for (size_t j = 0; j < ys.Source.size(); ++j)
     copy(source.Row(static_cast<int32_t>(ys.Source[j])), xs.Source.data(),
          Dst.Row(static_cast<int32_t>(ys.DstFirst + static_cast<int64_t>(j))), xs.DstFirst, count, context);

@@ -33,7 +33,7 @@ class TNearestColorMap {
   explicit TNearestColorMap(std::span<const TPaletteEntry> Palette);
   uint32_t Index(TRgb c) {
     const uint32_t key = c.R | (c.G << 8) | (c.B << 16);
-    const uint32_t slot = (key * 2654435761u) >> (32 - kBits);
+    const uint32_t slot = (key * 2654435761u) >> (32 - SlotBits);
     if (FKeys[slot] != key) {
       FKeys[slot] = key;
       FValues[slot] = Lookup(c);
@@ -42,11 +42,11 @@ class TNearestColorMap {
   }
 
  private:
-  static constexpr int kBits = 12;
+  static constexpr int SlotBits = 12;
   uint8_t Lookup(TRgb c) const;
   std::span<const TPaletteEntry> FPalette;
-  std::array<uint32_t, 1 << kBits> FKeys;
-  std::array<uint8_t, 1 << kBits> FValues;
+  std::array<uint32_t, 1 << SlotBits> FKeys;
+  std::array<uint8_t, 1 << SlotBits> FValues;
 };
 
 // A palette holding at most MaxEntries of the given one (the same handle when it is short enough).

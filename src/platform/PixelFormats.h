@@ -22,7 +22,7 @@ struct TPixelFormatFacts {
 // pfDevice is the display's format, 32 bits B, G, R, unused. pfCustom has no row layout, so it reads 0 bits
 // everywhere; no bitmap holds it (creating or converting to it is refused), and a value outside the
 // enumeration reads as pfCustom.
-inline constexpr TPixelFormatFacts kPixelFormatFacts[] = {
+inline constexpr TPixelFormatFacts PixelFormatTable[] = {
     {32, 32, false},  // pfDevice
     {1, 1, true},     // pf1bit
     {4, 4, true},     // pf4bit
@@ -33,10 +33,10 @@ inline constexpr TPixelFormatFacts kPixelFormatFacts[] = {
     {32, 32, false},  // pf32bit
     {0, 0, false},    // pfCustom
 };
-static_assert(std::size(kPixelFormatFacts) == pfCustom + 1, "one row per pixel format");
+static_assert(std::size(PixelFormatTable) == pfCustom + 1, "one row per pixel format");
 static_assert(
     [] {
-      for (const TPixelFormatFacts& f : kPixelFormatFacts)
+      for (const TPixelFormatFacts& f : PixelFormatTable)
         if (f.Indexed != (f.BitCount > 0 && f.BitCount <= 8) ||
             (f.LayoutBits + 7) / 8 != (f.BitCount + 7) / 8)
           return false;
@@ -46,7 +46,7 @@ static_assert(
 
 constexpr const TPixelFormatFacts& PixelFormatFacts(TPixelFormat Format) {
   const auto index = static_cast<size_t>(Format);
-  return kPixelFormatFacts[index < std::size(kPixelFormatFacts) ? index : size_t{pfCustom}];
+  return PixelFormatTable[index < std::size(PixelFormatTable) ? index : size_t{pfCustom}];
 }
 constexpr int PixelFormatBitCount(TPixelFormat Format) {
   return PixelFormatFacts(Format).BitCount;
@@ -60,7 +60,7 @@ constexpr int64_t PixelFormatRowBytes(TPixelFormat Format, int64_t Width) {
 // when there is none.
 constexpr TPixelFormat FirstPixelFormatWith(int TPixelFormatFacts::*Field, int Bits) {
   for (int f = pf1bit; f < pfCustom; ++f)
-    if (kPixelFormatFacts[f].*Field == Bits) return static_cast<TPixelFormat>(f);
+    if (PixelFormatTable[f].*Field == Bits) return static_cast<TPixelFormat>(f);
   return pfCustom;
 }
 // The format of uncompressed DIB rows of a bit count: 16-bit BI_RGB rows are 5-5-5, so pf15bit.

@@ -149,12 +149,16 @@ TFileStream::~TFileStream() {
   if (FHandle >= 0) ::close(FHandle);
 }
 
-int64_t TFileStream::Read(void* Buffer, int64_t Count) {
+namespace {
+
+// Moves up to Count bytes at Data by repeated calls of Transfer (::read or ::write on one handle), at most 1
+// GiB a call, retrying interrupted calls; stops at the first failure or end of file and returns the bytes
+// moved.
+template <typename TByte, typename TTransfer>
+int64_t TransferAll(TByte* Data, int64_t Count, TTransfer Transfer) {
   int64_t done = 0;
-  auto* p = static_cast<uint8_t*>(Buffer);
   while (done < Count) {
-    const ssize_t n =
-        ::read(FHandle, p + done, static_cast<size_t>(std::min<int64_t>(Count - done, 1 << 30)));
+    const ssize_t n = Transfer(Data + done, static_cast<size_t>(std::min<int64_t>(Count - done, 1 << 30)));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += n;
@@ -162,17 +166,16 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
   return done;
 }
 
+}  // namespace
+
+int64_t TFileStream::Read(void* Buffer, int64_t Count) {
+  return TransferAll(static_cast<uint8_t*>(Buffer), Count,
+                     [this](uint8_t* At, size_t Bytes) { return ::read(FHandle, At, Bytes); });
+}
+
 int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
-  int64_t done = 0;
-  const auto* p = static_cast<const uint8_t*>(Buffer);
-  while (done < Count) {
-    const ssize_t n =
-        ::write(FHandle, p + done, static_cast<size_t>(std::min<int64_t>(Count - done, 1 << 30)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += n;
-  }
-  return done;
+  return TransferAll(static_cast<const uint8_t*>(Buffer), Count,
+                     [this](const uint8_t* At, size_t Bytes) { return ::write(FHandle, At, Bytes); });
 }
 
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {

@@ -22,50 +22,50 @@ struct TReadFile {
 };
 
 TReadFile ReadImage(const std::string& FileName) {
-  TReadFile File;
+  TReadFile file;
   if (ImageFileKindOf(FileName, "load") == TImageFileKind::Png) {
-    File.Png = std::make_unique<TPngGraphic>();
-    ReadPngFile(FileName, *File.Png);
+    file.Png = std::make_unique<TPngGraphic>();
+    ReadPngFile(FileName, *file.Png);
   } else {
-    File.Bmp = std::make_unique<TBitmap>();
-    ReadBmpFile(FileName, *File.Bmp);
+    file.Bmp = std::make_unique<TBitmap>();
+    ReadBmpFile(FileName, *file.Bmp);
   }
-  return File;
+  return file;
 }
 
 // The alpha plane of a PNG (8 bits, 255 - alpha per pixel) when it belongs to the image; else nullptr.
 const TBitmap* AlphaPlane(const TReadFile& File) {
   if (!File.Png || !File.Png->HasAlpha) return nullptr;
-  const TBitmap& Alpha = File.Png->AlphaBitmap();
-  const TBitmap& Image = File.Image();
-  if (Alpha.PixelFormat() != pf8bit || Alpha.Width() != Image.Width() || Alpha.Height() != Image.Height())
+  const TBitmap& alpha = File.Png->AlphaBitmap();
+  const TBitmap& image = File.Image();
+  if (alpha.PixelFormat() != pf8bit || alpha.Width() != image.Width() || alpha.Height() != image.Height())
     return nullptr;
-  return &Alpha;
+  return &alpha;
 }
 
 void WritePam(TBitmap& Image, const TBitmap* Alpha, TStream& Stream) {
-  TBitmap Rgb;
-  Rgb.Assign(&Image);
-  Rgb.SetPixelFormat(pf24bit);
-  const int Width = Rgb.Width(), Height = Rgb.Height();
-  const int Depth = Alpha ? 4 : 3;
-  const std::string Header = "P7\nWIDTH " + std::to_string(Width) + "\nHEIGHT " + std::to_string(Height) +
-                             "\nDEPTH " + std::to_string(Depth) + "\nMAXVAL 255\nTUPLTYPE " +
+  TBitmap rgb;
+  rgb.Assign(&Image);
+  rgb.SetPixelFormat(pf24bit);
+  const int width = rgb.Width(), height = rgb.Height();
+  const int depth = Alpha ? 4 : 3;
+  const std::string header = "P7\nWIDTH " + std::to_string(width) + "\nHEIGHT " + std::to_string(height) +
+                             "\nDEPTH " + std::to_string(depth) + "\nMAXVAL 255\nTUPLTYPE " +
                              (Alpha ? "RGB_ALPHA" : "RGB") + "\nENDHDR\n";
-  Stream.WriteBuffer(Header.data(), static_cast<int64_t>(Header.size()));
-  std::vector<uint8_t> Row(static_cast<size_t>(Width) * Depth);
-  const TBitmap& Source = Rgb;
-  for (int y = 0; y < Height; ++y) {
-    const uint8_t* p = Source.ScanLine(y);
+  Stream.WriteBuffer(header.data(), static_cast<int64_t>(header.size()));
+  std::vector<uint8_t> row(static_cast<size_t>(width) * depth);
+  const TBitmap& source = rgb;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* p = source.ScanLine(y);
     const uint8_t* a = Alpha ? Alpha->ScanLine(y) : nullptr;
-    uint8_t* q = Row.data();
-    for (int x = 0; x < Width; ++x, p += 3) {
+    uint8_t* q = row.data();
+    for (int x = 0; x < width; ++x, p += 3) {
       *q++ = p[2];
       *q++ = p[1];
       *q++ = p[0];
       if (a) *q++ = static_cast<uint8_t>(255 - a[x]);
     }
-    Stream.WriteBuffer(Row.data(), static_cast<int64_t>(Row.size()));
+    Stream.WriteBuffer(row.data(), static_cast<int64_t>(row.size()));
   }
 }
 
@@ -81,9 +81,9 @@ void WriteJsonString(const std::string& Text, std::string& Out) {
       Out += '\\';
       Out += c;
     } else if (b < 0x20 || b >= 0x7F) {
-      char Escape[8];
-      std::snprintf(Escape, sizeof Escape, "\\u%04x", b);
-      Out += Escape;
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", b);
+      Out += escape;
     } else {
       Out += c;
     }
@@ -99,20 +99,20 @@ void WriteJson(const TJson& Value, std::string& Out) {
   switch (Value.type()) {
     case TJson::value_t::object: {
       Out += '{';
-      for (auto Item = Value.begin(); Item != Value.end(); ++Item) {
-        if (Item != Value.begin()) Out += ',';
-        WriteJsonString(Item.key(), Out);
+      for (auto item = Value.begin(); item != Value.end(); ++item) {
+        if (item != Value.begin()) Out += ',';
+        WriteJsonString(item.key(), Out);
         Out += ':';
-        WriteJson(Item.value(), Out);
+        WriteJson(item.value(), Out);
       }
       Out += '}';
       break;
     }
     case TJson::value_t::array: {
       Out += '[';
-      for (auto Item = Value.begin(); Item != Value.end(); ++Item) {
-        if (Item != Value.begin()) Out += ',';
-        WriteJson(*Item, Out);
+      for (auto item = Value.begin(); item != Value.end(); ++item) {
+        if (item != Value.begin()) Out += ',';
+        WriteJson(*item, Out);
       }
       Out += ']';
       break;
@@ -121,9 +121,9 @@ void WriteJson(const TJson& Value, std::string& Out) {
       WriteJsonString(Value.get_ref<const std::string&>(), Out);
       break;
     case TJson::value_t::number_float: {
-      char Number[32];
-      std::snprintf(Number, sizeof Number, "%.5f", Value.get<double>());
-      Out += Number;
+      char number[32];
+      std::snprintf(number, sizeof number, "%.5f", Value.get<double>());
+      Out += number;
       break;
     }
     default:
@@ -135,26 +135,26 @@ void WriteJson(const TJson& Value, std::string& Out) {
 TJson JsonColor(TColor Color) {
   if (Color == -1) return nullptr;
   if (IsPaletteIndexColor(Color)) return {{"paletteIndex", Color & 0xFF}};
-  char Text[8];
-  std::snprintf(Text, sizeof Text, "#%02x%02x%02x", GetRValue(Color), GetGValue(Color), GetBValue(Color));
-  return Text;
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(Color), GetGValue(Color), GetBValue(Color));
+  return text;
 }
 
 // The decoder's results. The colour type and the bit depth are the file's: the decoder reports grey and
 // palette depths as they are and an RGB depth as three samples' worth. The comment stays in its Latin-1
 // bytes, which WriteJsonString maps to code points.
 TJson PngResults(const TPngGraphic& Png) {
-  int ColorType, BitDepth = Png.BitDepth;
+  int colorType, bitDepth = Png.BitDepth;
   if (Png.GrayScale) {
-    ColorType = Png.HasAlpha ? 4 : 0;
+    colorType = Png.HasAlpha ? 4 : 0;
   } else if (Png.BitDepth >= 15) {
-    ColorType = Png.HasAlpha ? 6 : 2;
-    BitDepth = Png.BitDepth / 3;
+    colorType = Png.HasAlpha ? 6 : 2;
+    bitDepth = Png.BitDepth / 3;
   } else {
-    ColorType = 3;
+    colorType = 3;
   }
-  TJson Results = {{"colorType", ColorType},
-                   {"bitDepth", BitDepth},
+  TJson results = {{"colorType", colorType},
+                   {"bitDepth", bitDepth},
                    {"interlace", Png.Interlace},
                    {"alpha", Png.HasAlpha},
                    {"transparentColor", JsonColor(Png.TransparentColor)},
@@ -164,44 +164,44 @@ TJson PngResults(const TPngGraphic& Png) {
                    {"physicalSize", nullptr},
                    {"significantBits", nullptr}};
   if (Png.PhysX != 0 || Png.PhysY != 0 || Png.PhysUnit != 0)
-    Results["physicalSize"] = {{"unit", Png.PhysUnit}, {"x", Png.PhysX}, {"y", Png.PhysY}};
+    results["physicalSize"] = {{"unit", Png.PhysUnit}, {"x", Png.PhysX}, {"y", Png.PhysY}};
   if (Png.SignificantBits != 0) {
-    const auto Bits = static_cast<uint32_t>(Png.SignificantBits);
-    Results["significantBits"] = {Bits & 0xFF, (Bits >> 8) & 0xFF, (Bits >> 16) & 0xFF, Bits >> 24};
+    const auto bits = static_cast<uint32_t>(Png.SignificantBits);
+    results["significantBits"] = {bits & 0xFF, (bits >> 8) & 0xFF, (bits >> 16) & 0xFF, bits >> 24};
   }
-  return Results;
+  return results;
 }
 
 }  // namespace
 
 void ConvertCommand(const std::string& In, const std::string& Out) {
-  TOrvDatas Document;
-  Document.LoadEditImage(In);
-  Document.SaveEditImage(Out);
+  TOrvDatas document;
+  document.LoadEditImage(In);
+  document.SaveEditImage(Out);
 }
 
 void DecodeCommand(const std::string& In, const std::string& Out) {
-  const TReadFile File = ReadImage(In);
-  const TBitmap* Alpha = AlphaPlane(File);
-  SaveFileAtomically(Out, [&](TStream& Stream) { WritePam(File.Image(), Alpha, Stream); });
+  const TReadFile file = ReadImage(In);
+  const TBitmap* alpha = AlphaPlane(file);
+  SaveFileAtomically(Out, [&](TStream& Stream) { WritePam(file.Image(), alpha, Stream); });
 }
 
 void InfoCommand(const std::string& In, std::ostream& Out) {
-  const TReadFile File = ReadImage(In);
-  const TBitmap& Image = File.Image();
-  TJson Info = {{"format", File.Png ? "png" : "bmp"},
-                {"width", Image.Width()},
-                {"height", Image.Height()},
-                {"bitsPerPixel", Image.BitCount()},
-                {"paletteSize", PaletteSize(Image.Palette())}};
-  if (File.Png) Info["png"] = PngResults(*File.Png);
-  std::string Text;
-  WriteJson(Info, Text);
-  Out << Text << "\n";
+  const TReadFile file = ReadImage(In);
+  const TBitmap& image = file.Image();
+  TJson info = {{"format", file.Png ? "png" : "bmp"},
+                {"width", image.Width()},
+                {"height", image.Height()},
+                {"bitsPerPixel", image.BitCount()},
+                {"paletteSize", PaletteSize(image.Palette())}};
+  if (file.Png) info["png"] = PngResults(*file.Png);
+  std::string text;
+  WriteJson(info, text);
+  Out << text << "\n";
 }
 
 void ColorsCommand(const std::string& In, std::ostream& Out) {
-  TOrvDatas Document;
-  Document.LoadEditImage(In);
-  Out << TOrvDatas::CountColors(*Document.EditImage) << "\n";
+  TOrvDatas document;
+  document.LoadEditImage(In);
+  Out << TOrvDatas::CountColors(*document.EditImage) << "\n";
 }

@@ -55,32 +55,32 @@ int UsageError(const std::string& Problem) {
 
 int Run(const std::vector<std::string>& Args) {
   if (Args.empty()) return UsageError("no command given");
-  const std::string& Command = Args[0];
-  if (Command == "--help" || Command == "-h" || Command == "help") {
+  const std::string& command = Args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
     std::cout << Usage;
     return 0;
   }
-  const size_t Operands = Args.size() - 1;
-  auto Expect = [&](size_t Count) {
-    if (Operands == Count) return true;
-    UsageError(Command + " takes " + std::to_string(Count) + (Count == 1 ? " file" : " files") + ", not " +
-               std::to_string(Operands));
+  const size_t operands = Args.size() - 1;
+  auto expect = [&](size_t Count) {
+    if (operands == Count) return true;
+    UsageError(command + " takes " + std::to_string(Count) + (Count == 1 ? " file" : " files") + ", not " +
+               std::to_string(operands));
     return false;
   };
-  if (Command == "convert") {
-    if (!Expect(2)) return 2;
+  if (command == "convert") {
+    if (!expect(2)) return 2;
     ConvertCommand(Args[1], Args[2]);
-  } else if (Command == "decode") {
-    if (!Expect(2)) return 2;
+  } else if (command == "decode") {
+    if (!expect(2)) return 2;
     DecodeCommand(Args[1], Args[2]);
-  } else if (Command == "info") {
-    if (!Expect(1)) return 2;
+  } else if (command == "info") {
+    if (!expect(1)) return 2;
     InfoCommand(Args[1], std::cout);
-  } else if (Command == "colors") {
-    if (!Expect(1)) return 2;
+  } else if (command == "colors") {
+    if (!expect(1)) return 2;
     ColorsCommand(Args[1], std::cout);
   } else {
-    return UsageError("unknown command \"" + Command + "\"");
+    return UsageError("unknown command \"" + command + "\"");
   }
   std::cout.flush();
   if (!std::cout) {
@@ -95,14 +95,14 @@ int Run(const std::vector<std::string>& Args) {
 int main(int argc, char** argv) {
   DibImageInitialize();
   PngGraphicInitialize();
-  int Status;
+  int status;
   try {
-    Status = Run(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const std::exception& Error) {
-    std::cerr << ShownErrorMessage(Error.what()) << "\n";
-    Status = 1;
+    status = Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& error) {
+    std::cerr << ShownErrorMessage(error.what()) << "\n";
+    status = 1;
   }
   PngGraphicFinalize();
   DibImageFinalize();
-  return Status;
+  return status;
 }

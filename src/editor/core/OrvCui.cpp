@@ -8,10 +8,10 @@ namespace {
 // One axis of a copy of Length pixels from Source to Dest, cut to [0, SourceSize) and [0, DestSize) on their
 // sides alike. Length ends up 0 or below when nothing is left.
 void ClipAxis(int64_t& Source, int64_t& Dest, int64_t& Length, int64_t SourceSize, int64_t DestSize) {
-  const int64_t Skip = std::max<int64_t>({0, -Source, -Dest});
-  Source += Skip;
-  Dest += Skip;
-  Length = std::min({Length - Skip, SourceSize - Source, DestSize - Dest});
+  const int64_t skip = std::max<int64_t>({0, -Source, -Dest});
+  Source += skip;
+  Dest += skip;
+  Length = std::min({Length - skip, SourceSize - Source, DestSize - Dest});
 }
 
 }  // namespace
@@ -36,25 +36,25 @@ void TOrvDatas::CheckChipSize() const {
 void TOrvDatas::NewEditImage(int32_t Columns, int32_t Rows) {
   CheckChipSize();
   if (Columns < 1 || Rows < 1) throw EInvalidGraphic(SInvalidImageSize);
-  const int64_t Width = int64_t{Columns} * ChipWidth;
-  const int64_t Height = int64_t{Rows} * ChipHeight;
+  const int64_t width = int64_t{Columns} * ChipWidth;
+  const int64_t height = int64_t{Rows} * ChipHeight;
   if (!EditImage) {
     EditImage = std::make_unique<TBitmap>();
     EditImage->SetTransparentColor(clWhite);
   }
-  TBitmap& Image = *EditImage;
-  const bool Fresh = Image.Empty();
-  const TPixelFormat Format = Fresh ? pfDevice : Image.PixelFormat();
-  if (Width > INT32_MAX || Height > INT32_MAX ||
-      DibImageBytes(Width, Height, PixelFormatBitCount(Format)) < 0)
+  TBitmap& image = *EditImage;
+  const bool fresh = image.Empty();
+  const TPixelFormat format = fresh ? pfDevice : image.PixelFormat();
+  if (width > INT32_MAX || height > INT32_MAX ||
+      DibImageBytes(width, height, PixelFormatBitCount(format)) < 0)
     throw EOutOfResources(SOutOfResources);
-  if (Width != Image.Width() || Height != Image.Height()) {
-    if (Fresh) {
+  if (width != image.Width() || height != image.Height()) {
+    if (fresh) {
       // Built completely before it replaces the empty image, so a failure leaves the image as it was.
-      Image.SetImage(
-          NewBitmapImage(static_cast<int>(Width), static_cast<int>(Height), pfDevice, nullptr, true));
+      image.SetImage(
+          NewBitmapImage(static_cast<int>(width), static_cast<int>(height), pfDevice, nullptr, true));
     } else {
-      Image.SetSize(static_cast<int>(Width), static_cast<int>(Height));
+      image.SetSize(static_cast<int>(width), static_cast<int>(height));
     }
   }
   // A new image no longer stands for the file it was loaded from.
@@ -67,38 +67,38 @@ TPoint TOrvDatas::SnapToChip(int32_t X, int32_t Y) const {
 }
 
 void TOrvDatas::PressSelection(TRect& Selection, int32_t X, int32_t Y) const {
-  const TPoint P = SnapToChip(X, Y);
-  Selection = TRect{P.X, P.Y, P.X, P.Y};
+  const TPoint p = SnapToChip(X, Y);
+  Selection = TRect{p.X, p.Y, p.X, p.Y};
 }
 
 void TOrvDatas::ReleaseSelection(TRect& Selection, int32_t X, int32_t Y) const {
-  const TPoint R = SnapToChip(X, Y);
-  if (R.X > Selection.Left)
-    Selection.Right = R.X;
+  const TPoint r = SnapToChip(X, Y);
+  if (r.X > Selection.Left)
+    Selection.Right = r.X;
   else
-    Selection.Left = R.X;
-  if (R.Y > Selection.Top)
-    Selection.Bottom = R.Y;
+    Selection.Left = r.X;
+  if (r.Y > Selection.Top)
+    Selection.Bottom = r.Y;
   else
-    Selection.Top = R.Y;
+    Selection.Top = r.Y;
   Selection.Right = ClampToInt32(int64_t{Selection.Right} + ChipWidth);
   Selection.Bottom = ClampToInt32(int64_t{Selection.Bottom} + ChipHeight);
 }
 
 TRect TOrvDatas::StampSelection(const TRect& Selection, int32_t X, int32_t Y) {
-  const TPoint S = SnapToChip(X, Y);
+  const TPoint s = SnapToChip(X, Y);
   if (!EditImage || !Material) return TRect{};
-  int64_t SourceX = Selection.Left, SourceY = Selection.Top, DestX = S.X, DestY = S.Y;
-  int64_t Width = int64_t{Selection.Right} - Selection.Left;
-  int64_t Height = int64_t{Selection.Bottom} - Selection.Top;
-  ClipAxis(SourceX, DestX, Width, Material->Width(), EditImage->Width());
-  ClipAxis(SourceY, DestY, Height, Material->Height(), EditImage->Height());
-  if (Width <= 0 || Height <= 0) return TRect{};
+  int64_t sourceX = Selection.Left, sourceY = Selection.Top, destX = s.X, destY = s.Y;
+  int64_t width = int64_t{Selection.Right} - Selection.Left;
+  int64_t height = int64_t{Selection.Bottom} - Selection.Top;
+  ClipAxis(sourceX, destX, width, Material->Width(), EditImage->Width());
+  ClipAxis(sourceY, destY, height, Material->Height(), EditImage->Height());
+  if (width <= 0 || height <= 0) return TRect{};
   // Both rectangles now lie inside their images, so they fit 32 bits and have the same size: a plain copy.
-  const TRect Dest = Rect(static_cast<int32_t>(DestX), static_cast<int32_t>(DestY),
-                          static_cast<int32_t>(DestX + Width), static_cast<int32_t>(DestY + Height));
-  const TRect Source = Rect(static_cast<int32_t>(SourceX), static_cast<int32_t>(SourceY),
-                            static_cast<int32_t>(SourceX + Width), static_cast<int32_t>(SourceY + Height));
-  EditImage->Canvas().CopyRect(Dest, Material->Canvas(), Source);
-  return Dest;
+  const TRect dest = Rect(static_cast<int32_t>(destX), static_cast<int32_t>(destY),
+                          static_cast<int32_t>(destX + width), static_cast<int32_t>(destY + height));
+  const TRect source = Rect(static_cast<int32_t>(sourceX), static_cast<int32_t>(sourceY),
+                            static_cast<int32_t>(sourceX + width), static_cast<int32_t>(sourceY + height));
+  EditImage->Canvas().CopyRect(dest, Material->Canvas(), source);
+  return dest;
 }
