@@ -141,7 +141,9 @@ Image Finish(Bytes file, const pngdec::LibpngDesc& desc, int bitsPerPixel) {
     // GCC 12 at -O3 reports "literal" + std::string as an overlapping copy (-Wrestrict): a false positive of
     // its analysis through libstdc++'s inlined operator+; the two strings are distinct objects.
 #pragma GCC diagnostic push
+#ifndef __clang__  // a GCC-only warning group
 #pragma GCC diagnostic ignored "-Wrestrict"
+#endif
     for (size_t at = 0; at < size; at += rowBytes) ++counts[raw[at] % 5];
     for (int f = 0; f < 5; ++f) image.Filters += (f ? "/" : "") + std::to_string(counts[f]);
 #pragma GCC diagnostic pop
@@ -374,7 +376,9 @@ int main(int argc, char** argv) {
     // GCC 12 at -O3 reports "literal" + std::string as an overlapping copy (-Wrestrict): a false positive of
     // its analysis through libstdc++'s inlined operator+; the two strings are distinct objects.
 #pragma GCC diagnostic push
+#ifndef __clang__  // a GCC-only warning group
 #pragma GCC diagnostic ignored "-Wrestrict"
+#endif
     const std::string arg = "/" + std::to_string(i);
     if (reporter.CpuTime("BM_Tilora" + arg) == 0) continue;
     const auto ratio = [&](const char* peer) { return reporter.Ratio("BM_Tilora" + arg, peer + arg); };

@@ -159,7 +159,9 @@ int main(int argc, char** argv) {
     // GCC 12 at -O3 reports "literal" + std::string as an overlapping copy (-Wrestrict): a false positive of
     // its analysis through libstdc++'s inlined operator+; the two strings are distinct objects.
 #pragma GCC diagnostic push
+#ifndef __clang__  // a GCC-only warning group
 #pragma GCC diagnostic ignored "-Wrestrict"
+#endif
     const std::string ours = "BM_Tilora/" + std::to_string(i), peer = "BM_Libpng/" + std::to_string(i);
 #pragma GCC diagnostic pop
     if (reporter.RealTime(ours) > 0 && reporter.RealTime(peer) > 0)

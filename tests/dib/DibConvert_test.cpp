@@ -284,7 +284,8 @@ TEST(DibConvert, SourcesOfTheWrongTypeAreRefused) {
       {"Convert4BitRGBTo1BitRGB: Invalid Bitcount",
        [&] { return Convert4BitRGBTo1BitRGB(one, false, clWhite); }},
   };
-  for (const auto& [message, convert] : badType) ExpectRaises<EDibBadDIBType>([&] { convert(); }, message);
+  for (const auto& [message, convert] : badType)
+    ExpectRaises<EDibBadDIBType>([&convert = convert] { convert(); }, message);
 
   TDibRecord sixteen = MakeRecord(2, 1, 8, {}, {0, 1});
   sixteen.Header.biBitCount = 16;

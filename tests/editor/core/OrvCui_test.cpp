@@ -58,7 +58,7 @@ TEST(OrvDatas, SetChipSizeLeavesBothImages) {
 TEST(OrvDatas, ChipSizeBelowOneIsRefused) {
   TOrvDatas Doc;
   for (auto [w, h] : std::initializer_list<std::pair<int, int>>{{0, 32}, {32, 0}, {-5, 8}}) {
-    ExpectRaises<EInvalidGraphic>([&] { Doc.SetChipSize(w, h); }, "Invalid chip size");
+    ExpectRaises<EInvalidGraphic>([&, w = w, h = h] { Doc.SetChipSize(w, h); }, "Invalid chip size");
     EXPECT_EQ(Doc.ChipWidth, 32);
     EXPECT_EQ(Doc.ChipHeight, 32);
   }
