@@ -94,9 +94,4 @@ inline BitmapSnapshot Snapshot(const TBitmap& bitmap) {
   return s;
 }
 
-// The document tests' name for PixelColors.
-inline std::vector<TColor> Colors(const TBitmap& bitmap) {
-  return PixelColors(bitmap);
-}
-
 }  // namespace filestest

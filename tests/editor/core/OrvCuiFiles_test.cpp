@@ -108,7 +108,7 @@ TEST_P(SaveDepth, FileHasTheDepthOfTheColourCountAndTheReducedPixels) {
                  [&c = c](int k) { return c.Single != -1 ? c.Single : DistinctColor(k); });
   ASSERT_EQ(TOrvDatas::CountColors(*doc.EditImage), c.Count);
   const BitmapSnapshot before = Snapshot(*doc.EditImage);
-  const std::vector<TColor> original = Colors(*doc.EditImage);
+  const std::vector<TColor> original = PixelColors(*doc.EditImage);
 
   doc.SaveEditImage(path);
 
@@ -124,7 +124,7 @@ TEST_P(SaveDepth, FileHasTheDepthOfTheColourCountAndTheReducedPixels) {
   };
   const ReadBack file = read(path);
   EXPECT_EQ(file.BitCount, c.Bits);
-  EXPECT_EQ(file.Pixels, Colors(*expected));
+  EXPECT_EQ(file.Pixels, PixelColors(*expected));
   if (std::string(ext) == ".png" && c.Bits <= 8) {
     ASSERT_TRUE(expected->Palette());
     EXPECT_EQ(file.Palette, expected->Palette()->Entries);
@@ -137,7 +137,7 @@ TEST_P(SaveDepth, FileHasTheDepthOfTheColourCountAndTheReducedPixels) {
   // The editor reads its own file back at the file's depth.
   doc.LoadMaterial(path);
   EXPECT_EQ(doc.Material->PixelFormat(), FormatOfBits(c.Bits));
-  EXPECT_EQ(Colors(*doc.Material), Colors(*expected));
+  EXPECT_EQ(PixelColors(*doc.Material), PixelColors(*expected));
 
   // As the edit image it is held at 24 bits; saved again unchanged it keeps its depth and colours.
   doc.LoadEditImage(path);
@@ -163,10 +163,10 @@ TEST(StampOnIndexedSheet, StampedColoursSurviveInTheImageAndTheSavedFile) {
     doc.LoadEditImage(folder.Path(name));
     FillWithColors(*doc.Material, 4, 4, 16, DistinctColor);  // none of the sheet's colours
     doc.StampSelection(Rect(0, 0, 4, 4), 4, 0);
-    std::vector<TColor> expected = Colors(*sheet.EditImage);
-    const std::vector<TColor> chip = Colors(*doc.Material);
+    std::vector<TColor> expected = PixelColors(*sheet.EditImage);
+    const std::vector<TColor> chip = PixelColors(*doc.Material);
     for (int y = 0; y < 4; ++y) std::copy_n(chip.begin() + 4 * y, 4, expected.begin() + 8 * y + 4);
-    EXPECT_EQ(Colors(*doc.EditImage), expected) << name;
+    EXPECT_EQ(PixelColors(*doc.EditImage), expected) << name;
 
     const std::string saved = folder.Path(std::string("stamped") + ExtractFileExt(name));
     doc.SaveEditImage(saved);
@@ -231,7 +231,7 @@ TEST(IndexedSheetColours, AnUnchangedEightBitSheetSavesExactlyAndAForeignColourI
     doc.SaveEditImage(again);
     const ReadBack file = ReadFile(again);
     EXPECT_EQ(file.BitCount, 8) << ext;
-    EXPECT_EQ(file.Pixels, Colors(sheet)) << ext;
+    EXPECT_EQ(file.Pixels, PixelColors(sheet)) << ext;
     if (std::string(ext) == ".png") {
       EXPECT_EQ(file.Palette, CloseReds());
     } else {
@@ -244,8 +244,8 @@ TEST(IndexedSheetColours, AnUnchangedEightBitSheetSavesExactlyAndAForeignColourI
     doc.SaveEditImage(stamped);
     const ReadBack reduced = ReadFile(stamped);
     EXPECT_EQ(reduced.BitCount, 8) << ext;
-    EXPECT_EQ(reduced.Pixels, Colors(*Reduced(*doc.EditImage, 8))) << ext;
-    EXPECT_NE(reduced.Pixels, Colors(*doc.EditImage)) << ext;  // the close reds merged
+    EXPECT_EQ(reduced.Pixels, PixelColors(*Reduced(*doc.EditImage, 8))) << ext;
+    EXPECT_NE(reduced.Pixels, PixelColors(*doc.EditImage)) << ext;  // the close reds merged
   }
 }
 
@@ -265,7 +265,7 @@ TEST(IndexedSheetColours, StampsOfPaletteColoursOnAFourBitSheetStayExact) {
     doc.LoadEditImage(path);
     FillWithColors(*doc.Material, 4, 4, 3, [](int k) { return RGB(0, 0, 200 + 5 * (k % 2)); });
     doc.StampSelection(Rect(0, 0, 4, 4), 4, 0);
-    const std::vector<TColor> expected = Colors(*doc.EditImage);
+    const std::vector<TColor> expected = PixelColors(*doc.EditImage);
     ASSERT_EQ(TOrvDatas::CountColors(*doc.EditImage), 4);
 
     const std::string saved = folder.Path(std::string("stamped") + ext);
@@ -297,10 +297,10 @@ TEST(IndexedSheetColours, ANewImageOrATrueColourLoadForgetsThePalette) {
     doc.SetChipSize(5, 5);
     doc.LoadEditImage(indexed);
     after(doc);
-    ASSERT_EQ(Colors(*doc.EditImage), Colors(sheet)) << name;
+    ASSERT_EQ(PixelColors(*doc.EditImage), PixelColors(sheet)) << name;
     const std::string saved = folder.Path("saved.bmp");
     doc.SaveEditImage(saved);
-    EXPECT_EQ(ReadBmpWithStb(saved).Pixels, Colors(*Reduced(*doc.EditImage, 8))) << name;
+    EXPECT_EQ(ReadBmpWithStb(saved).Pixels, PixelColors(*Reduced(*doc.EditImage, 8))) << name;
   }
 }
 
@@ -337,7 +337,7 @@ TEST(SaveIndexedEditImage, KeepsItsFormatAndGoesByItsColourCount) {
   EXPECT_EQ(Snapshot(*doc.EditImage), before);
   const ReadBack file = ReadPngWithLibpng(folder.Path("bw.png"));
   EXPECT_EQ(file.BitCount, 4);
-  EXPECT_EQ(file.Pixels, Colors(*doc.EditImage));
+  EXPECT_EQ(file.Pixels, PixelColors(*doc.EditImage));
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -454,7 +454,7 @@ TEST(LoadImageFiles, ReadsPngAndBmpIntoMaterialAndEditImage) {
   FillWithColors(*source.EditImage, 11, 7, 5, DistinctColor);
   source.SaveEditImage(folder.Path("five.png"));
   source.SaveEditImage(folder.Path("five.BMP"));
-  const std::vector<TColor> colors = Colors(*source.EditImage);
+  const std::vector<TColor> colors = PixelColors(*source.EditImage);
 
   for (const char* name : {"five.png", "five.BMP"}) {
     TOrvDatas doc;
@@ -464,7 +464,7 @@ TEST(LoadImageFiles, ReadsPngAndBmpIntoMaterialAndEditImage) {
     EXPECT_EQ(doc.Material->PixelFormat(), pf4bit) << name;
     EXPECT_EQ(doc.EditImage->PixelFormat(), pf24bit) << name;
     for (const TBitmap* image : {doc.Material.get(), doc.EditImage.get()})
-      EXPECT_EQ(Colors(*image), colors) << name;
+      EXPECT_EQ(PixelColors(*image), colors) << name;
     EXPECT_EQ(doc.ChipWidth, 16);
     EXPECT_EQ(doc.ChipHeight, 8);
   }

@@ -243,7 +243,7 @@ TEST_P(BmpDamage, TheDibLibrarysStreamReaderLoadsOrRaisesItsErrorAndKeepsItsPict
   viaBitmap.LoadFromStream(stream);
   if (known) {
     dib.AssignTo(&viaDib);
-    const std::vector<TColor> a = Colors(viaBitmap), b = Colors(viaDib);
+    const std::vector<TColor> a = PixelColors(viaBitmap), b = PixelColors(viaDib);
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i)
       for (int shift : {0, 8, 16})
