@@ -9,6 +9,7 @@
 #include "OrvCuiErrors.h"
 #include "PngGraphic.h"
 #include "ToolCommands.h"
+#include "ToolExport.h"
 
 namespace {
 
@@ -40,6 +41,30 @@ constexpr const char* Usage =
     "                     significantBits (colours as \"#rrggbb\" or {\"paletteIndex\": i}; null when "
     "absent).\n"
     "  colors IN          Print the number of distinct colours that saving IN's image would count.\n"
+    "  convert IN... --out-dir DIR [--format png|bmp]\n"
+    "                     Convert each IN into DIR, named as IN with its own extension or the --format one.\n"
+    "  export IN --chip WxH --image OUT [--tiled OUT.tsx] [--tsj OUT.tsj] [--godot OUT.tres] [OPTIONS]\n"
+    "                     Save IN's chips as a sheet for map editors and engines: the image OUT (saved as "
+    "the\n"
+    "                     editor saves, by the profile) and the Tiled (.tsx, .tsj) and Godot 4 (.tres)\n"
+    "                     tilesets that describe it. OPTIONS:\n"
+    "                       --spacing N, --margin N  pixels between chips and around them\n"
+    "                       --extrude N          repeat each chip's edge pixels N times outward\n"
+    "                       --key-color RRGGBB   the colour that stands for transparency (Tiled's trans); "
+    "it\n"
+    "                                            fills the gaps and marks empty chips\n"
+    "                       --skip-duplicates    leave copies of earlier chips out of the Godot tile list\n"
+    "                                            (empty chips are always left out)\n"
+    "                       --transforms         count flipped and rotated copies as copies too\n"
+    "                       --profile NAME       the save profile of the image: standard\n"
+    "  export IN... --chip WxH --out-dir DIR [--format png|bmp] [--tilesets tsx,tsj,tres] [OPTIONS]\n"
+    "                     Export each IN into DIR as NAME.png (or .bmp) with the tilesets listed (all three\n"
+    "                     unless --tilesets says otherwise).\n"
+    "  duplicates IN --chip WxH [--transforms] [--key-color RRGGBB]\n"
+    "                     Print one JSON object: columns, rows, the number of chips that copy an earlier "
+    "one\n"
+    "                     (\"duplicates\"), the groups of copies (each chip with its column, row and the\n"
+    "                     transform that makes it from the group's first chip) and the empty chips.\n"
     "  --help             Show this text.\n"
     "\n"
     "Exit status: 0 on success, 1 when reading or writing fails (the editor's message is printed on "
@@ -49,7 +74,7 @@ constexpr const char* Usage =
 int UsageError(const std::string& Problem) {
   std::cerr << "tilora-tool: " << Problem
             << "\nUsage: tilora-tool convert IN OUT | decode IN OUT.pam | info IN | "
-               "colors IN | --help\n";
+               "colors IN | export IN... --chip WxH ... | duplicates IN --chip WxH | --help\n";
   return 2;
 }
 
@@ -67,7 +92,18 @@ int Run(const std::vector<std::string>& Args) {
                std::to_string(operands));
     return false;
   };
-  if (command == "convert") {
+  const std::vector<std::string> rest(Args.begin() + 1, Args.end());
+  if (command == "export" || command == "duplicates" || (command == "convert" && IsBatch(rest))) {
+    int status;
+    try {
+      status = command == "export"       ? ExportCommand(rest)
+               : command == "duplicates" ? DuplicatesCommand(rest, std::cout)
+                                         : BatchConvertCommand(rest);
+    } catch (const EToolUsage& problem) {
+      return UsageError(problem.what());
+    }
+    if (status != 0) return status;
+  } else if (command == "convert") {
     if (!expect(2)) return 2;
     ConvertCommand(Args[1], Args[2]);
   } else if (command == "decode") {
