@@ -142,7 +142,12 @@ int ExportCommand(const std::vector<std::string>& Args) {
   options.KeyColor = ParseKeyColor(args);
   options.SkipDuplicates = args.Flags.count("--skip-duplicates") > 0;
   options.MatchTransforms = args.Flags.count("--transforms") > 0;
-  const TExportProfile profile = ExportProfileNamed(args.Value("--profile", "standard"));
+  TExportProfile profile;
+  try {
+    profile = ExportProfileNamed(args.Value("--profile", "standard"));
+  } catch (const EInvalidGraphic& unknown) {
+    throw EToolUsage(unknown.what());
+  }
   if (args.Operands.empty()) throw EToolUsage("export takes at least one input file");
 
   auto exportOne = [&](const std::string& In, const TExportFiles& Files) {
