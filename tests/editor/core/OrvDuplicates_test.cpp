@@ -89,7 +89,12 @@ struct TSheet {
 TSheet RandomSheet(uint32_t seed, int cw, int ch, int columns, int rows, int colors, bool alpha,
                    bool transforms) {
   std::mt19937 random(seed);
-  TSheet s{pngtest::MakeBitmap(columns * cw + cw - 1, rows * ch + ch - 1, pf24bit), nullptr, cw, ch, columns, rows};
+  TSheet s{pngtest::MakeBitmap(columns * cw + cw - 1, rows * ch + ch - 1, pf24bit),
+           nullptr,
+           cw,
+           ch,
+           columns,
+           rows};
   if (alpha) s.Alpha = pngtest::MakeBitmap(s.Image->Width(), s.Image->Height(), pf8bit);
   for (int y = 0; y < s.Image->Height(); ++y)
     for (int x = 0; x < s.Image->Width(); ++x) {
