@@ -49,28 +49,49 @@ std::string HexColor(uint32_t Key) {
   return text;
 }
 
-// Numbers every pixel's key in Out (8 bits); false as soon as Index is full.
-template <int Bytes, bool WithAlpha>
+// Numbers every pixel's colour + alpha key in Out (8 bits); false as soon as Index is full.
+template <int Bytes>
 bool IndexRows(const TBitmap& Rgb, const TBitmap* Alpha, TKeyIndex& Index, TBitmapImage& Out) {
   const int width = Rgb.Width();
   for (int y = 0; y < Rgb.Height(); ++y) {
     const uint8_t* p = Rgb.ScanLine(y);
-    const uint8_t* a = WithAlpha ? Alpha->ScanLine(y) : nullptr;
+    const uint8_t* a = Alpha->ScanLine(y);
     uint8_t* out = Out.Bits.data() + static_cast<int64_t>(y) * Out.RowBytes;
     uint32_t lastKey = 0;
     int32_t last = -1;
     for (int x = 0; x < width; ++x, p += Bytes) {
-      uint32_t key = PixelKey(p);
-      if constexpr (WithAlpha)
-        key |= static_cast<uint32_t>(255 - a[x]) << 24;
-      else
-        key |= OpaqueKey;
+      const uint32_t key = PixelKey(p) | static_cast<uint32_t>(255 - a[x]) << 24;
       if (last < 0 || key != lastKey) {
         last = Index.Find(key);
         if (last < 0) return false;
         lastKey = key;
       }
       out[x] = static_cast<uint8_t>(last);
+    }
+  }
+  return true;
+}
+
+// IndexRows for an opaque picture: a bit per 24-bit colour tells the colours met, and a table of 2^24
+// numbers, of which only the entries of met colours are ever written or read (so only their pages are
+// touched), gives each colour's number: no hashing per pixel.
+template <int Bytes>
+bool IndexOpaqueRows(const TBitmap& Rgb, size_t Capacity, std::vector<uint32_t>& Keys, TBitmapImage& Out) {
+  TColorSet met;
+  const std::unique_ptr<uint8_t[]> numbers(new uint8_t[size_t{1} << 24]);
+  const int width = Rgb.Width();
+  for (int y = 0; y < Rgb.Height(); ++y) {
+    const uint8_t* p = Rgb.ScanLine(y);
+    uint8_t* out = Out.Bits.data() + static_cast<int64_t>(y) * Out.RowBytes;
+    for (int x = 0; x < width; ++x, p += Bytes) {
+      const uint32_t key = PixelKey(p);
+      if (!met.Contains(key)) [[unlikely]] {
+        if (Keys.size() >= Capacity) return false;
+        met.Add(key);
+        numbers[key] = static_cast<uint8_t>(Keys.size());
+        Keys.push_back(key | OpaqueKey);
+      }
+      out[x] = numbers[key];
     }
   }
   return true;
@@ -285,12 +306,16 @@ std::optional<TExactColors> FindExactColors(const TBitmap& Image, const TBitmap*
   const bool withAlpha = Alpha && IsAlphaPlaneOf(*Alpha, Image);
   TExactColors exact;
   exact.Indices = NewBitmapImage(rgb.Width(), rgb.Height(), pf8bit, nullptr, false);
-  TKeyIndex index(std::min<size_t>(MaxColors, 256));
+  const size_t capacity = std::min<size_t>(MaxColors, 256);
   const bool four = rgb.BitCount() == 32;
-  const bool ok = withAlpha ? (four ? IndexRows<4, true>(rgb, Alpha, index, *exact.Indices)
-                                    : IndexRows<3, true>(rgb, Alpha, index, *exact.Indices))
-                            : (four ? IndexRows<4, false>(rgb, nullptr, index, *exact.Indices)
-                                    : IndexRows<3, false>(rgb, nullptr, index, *exact.Indices));
+  if (!withAlpha) {
+    const bool ok = four ? IndexOpaqueRows<4>(rgb, capacity, exact.Keys, *exact.Indices)
+                         : IndexOpaqueRows<3>(rgb, capacity, exact.Keys, *exact.Indices);
+    return ok ? std::optional<TExactColors>(std::move(exact)) : std::nullopt;
+  }
+  TKeyIndex index(capacity);
+  const bool ok = four ? IndexRows<4>(rgb, Alpha, index, *exact.Indices)
+                       : IndexRows<3>(rgb, Alpha, index, *exact.Indices);
   if (!ok) return std::nullopt;
   exact.Keys = index.Keys();
   return exact;
