@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "AlphaPlane.h"
 #include "PngGraphic.h"
 #include "SeedPictures.h"
 
@@ -82,6 +83,12 @@ int main(int argc, char** argv) {
     png.Comment = "seed";
     Save("png_decoder", "alpha.png", With(seeds::StreamBytes(png), 0));
     Save("save_png", "alpha.png", With(seeds::StreamBytes(png), 1));
+    // True colour with alpha: the alpha writers (a palette with tRNS, a 32-bit V5 BMP).
+    png.Assign(seeds::Picture(pf24bit).get());
+    Save("save_png", "rgba.png", With(seeds::StreamBytes(png), 2));
+    TMemoryStream bmp;
+    SaveBmpWithAlpha(bmp, png.Bitmap(), png.AlphaBitmap());
+    Save("save_bmp", "alpha.bmp", With(bmp.Data(), 3));
   }
 
   // Settings files: every line ending, an empty line, no ending at the end, a NUL.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "AlphaPlane.h"
 #include "ByteOrder.h"
 #include "Clipbrd.h"
 #include "Graphics.h"
@@ -34,6 +35,7 @@ struct TDibLayout {
   uint32_t Compression = BI_RGB;
   uint32_t SizeImage = 0;
   uint32_t Masks[3] = {};
+  uint32_t AlphaMask = 0;             // bit fields of a V4 or V5 header: the alpha samples' mask, 0 when none
   std::vector<TPaletteEntry> Colors;  // the entries read (at most 256, and at most 2^bits for indexed data)
   int64_t TableEnd = 0;               // offset after header, masks and the whole declared colour table
   TPixelFormat Format = pf24bit;      // the bitmap's format for this data
@@ -113,6 +115,13 @@ TDibLayout ParseDibHeader(std::span<const uint8_t> Data) {
     }
     for (int i = 0; i < 3; ++i) f.Masks[i] = ReadLE32(Data, BITMAPINFOHEADER::BitFieldsOffset + 4 * i);
     if (!ValidMasks(f.Masks)) Invalid();
+    // A mask that is not one run of bits of its own gives no alpha: the picture is read opaque.
+    if (headerSize >= V4HeaderSize) {
+      const uint32_t alpha = ReadLE32(Data, BITMAPINFOHEADER::BitFieldsOffset + 12);
+      const uint32_t colour = f.Masks[0] | f.Masks[1] | f.Masks[2];
+      if (alpha != 0 && std::has_single_bit((alpha >> std::countr_zero(alpha)) + 1) && (alpha & colour) == 0)
+        f.AlphaMask = alpha;
+    }
     if (bits == 16 && SameMasks(f.Masks, Mask555))
       f.Format = pf15bit;
     else if (bits == 16 && SameMasks(f.Masks, Mask565))
@@ -153,8 +162,10 @@ uint8_t MaskChannel(uint32_t pixel, uint32_t mask) {
   return static_cast<uint8_t>((value * 255 + max / 2) / max);
 }
 
-// Builds the image from the pixel data of a parsed header.
-std::shared_ptr<TBitmapImage> DecodeDib(const TDibLayout& f, std::span<const uint8_t> Pixels) {
+// Builds the image from the pixel data of a parsed header; with Alpha given, also the alpha plane of a layout
+// with an alpha mask (none when every alpha sample is 0).
+std::shared_ptr<TBitmapImage> DecodeDib(const TDibLayout& f, std::span<const uint8_t> Pixels,
+                                        std::shared_ptr<TBitmapImage>* Alpha = nullptr) {
   const int64_t stored = StoredPixelBytes(f);
   HPALETTE palette = f.Colors.empty() ? nullptr : CreatePalette(f.Colors);
   auto image = NewBitmapImage(f.Width, f.Height, f.Format, std::move(palette), false);
@@ -169,9 +180,24 @@ std::shared_ptr<TBitmapImage> DecodeDib(const TDibLayout& f, std::span<const uin
   }
   if (static_cast<int64_t>(Pixels.size()) < stored) Invalid();
   const int64_t fileRowBytes = DibRowBytes(f.Width, f.BitCount);
+  std::shared_ptr<TBitmapImage> alpha;
+  if (Alpha && f.AlphaMask != 0) alpha = NewAlphaPlaneImage(f.Width, f.Height);
+  bool anyAlpha = false;
   for (int64_t k = 0; k < f.Height; ++k) {
     const uint8_t* src = Pixels.data() + k * fileRowBytes;
-    uint8_t* dst = image->Bits.data() + (f.TopDown ? k : f.Height - 1 - k) * rowBytes;
+    const int64_t y = f.TopDown ? k : f.Height - 1 - k;
+    uint8_t* dst = image->Bits.data() + y * rowBytes;
+    if (alpha) {
+      uint8_t* plane = alpha->Bits.data() + y * alpha->RowBytes;
+      for (int64_t x = 0; x < f.Width; ++x) {
+        const uint8_t* p = src + x * (f.BitCount / 8);
+        const uint32_t pixel = f.BitCount == 16 ? ReadLE16(std::span<const uint8_t, 2>(p, 2))
+                                                : ReadLE32(std::span<const uint8_t, 4>(p, 4));
+        const uint8_t value = MaskChannel(pixel, f.AlphaMask);
+        anyAlpha |= value != 0;
+        plane[x] = static_cast<uint8_t>(255 - value);
+      }
+    }
     if (!f.ConvertMasks) {
       std::memcpy(dst, src, static_cast<size_t>(rowBytes));
       continue;
@@ -185,6 +211,7 @@ std::shared_ptr<TBitmapImage> DecodeDib(const TDibLayout& f, std::span<const uin
       dst[3 * x + 2] = MaskChannel(pixel, f.Masks[0]);
     }
   }
+  if (Alpha) *Alpha = anyAlpha ? std::move(alpha) : nullptr;
   return image;
 }
 
@@ -223,7 +250,10 @@ void ForEachRowInFileOrder(const TBitmapImage& Image, TVisit&& Visit) {
 
 }  // namespace
 
-void TBitmap::LoadFromStream(TStream& Stream) {
+namespace {
+
+// The BMP reader of TBitmap::LoadFromStream; with Alpha given, also the file's alpha plane.
+std::shared_ptr<TBitmapImage> ReadBmp(TStream& Stream, std::shared_ptr<TBitmapImage>* Alpha) {
   const int64_t start = Stream.Position();
   const int64_t available = Stream.Size() - start;
   auto readExactly = [&](void* buffer, int64_t count) {
@@ -259,7 +289,66 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   std::vector<uint8_t> pixels(static_cast<size_t>(count));
   Stream.Seek(start + offBits, soBeginning);
   readExactly(pixels.data(), count);
-  SetImage(DecodeDib(layout, pixels));
+  return DecodeDib(layout, pixels, Alpha);
+}
+
+}  // namespace
+
+void TBitmap::LoadFromStream(TStream& Stream) {
+  SetImage(ReadBmp(Stream, nullptr));
+}
+
+void LoadBmpWithAlpha(TStream& Stream, TBitmap& Image, TBitmap& Alpha) {
+  std::shared_ptr<TBitmapImage> plane;
+  auto image = ReadBmp(Stream, &plane);
+  Image.SetImage(std::move(image));
+  if (plane)
+    Alpha.SetImage(std::move(plane));
+  else
+    Alpha.Assign(nullptr);
+}
+
+void SaveBmpWithAlpha(TStream& Stream, const TBitmap& Image, const TBitmap& Alpha) {
+  if (!IsAlphaPlaneOf(Alpha, Image)) throw EInvalidGraphic(SInvalidBitmap);
+  TBitmap rgb;
+  rgb.SetImage(std::make_shared<TBitmapImage>(Image.Image()));
+  rgb.SetPixelFormat(pf24bit);
+  const int32_t width = rgb.Width(), height = rgb.Height();
+  const int64_t pixelBytes = int64_t{width} * height * 4;
+  if (pixelBytes > INT32_MAX - int64_t{FileHeaderSize + V5HeaderSize}) throw EOutOfResources(SOutOfResources);
+
+  BITMAPINFOHEADER info;
+  info.biSize = V5HeaderSize;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biBitCount = 32;
+  info.biCompression = BI_BITFIELDS;
+  info.biSizeImage = static_cast<uint32_t>(pixelBytes);
+  BITMAPFILEHEADER fileHeader;
+  fileHeader.bfOffBits = static_cast<uint32_t>(FileHeaderSize + V5HeaderSize);
+  fileHeader.bfSize = static_cast<uint32_t>(fileHeader.bfOffBits + pixelBytes);
+  std::vector<uint8_t> head;
+  AppendHeader(head, fileHeader);
+  AppendHeader(head, info);
+  for (const uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) AppendLE32(head, mask);
+  AppendLE32(head, 0x73524742);                // LCS_sRGB
+  head.resize(head.size() + 36 + 12);          // end points and gammas, unused for sRGB
+  AppendLE32(head, 4);                         // LCS_GM_IMAGES
+  head.resize(FileHeaderSize + V5HeaderSize);  // no profile, reserved
+  Stream.WriteBuffer(head.data(), static_cast<int64_t>(head.size()));
+
+  std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
+  for (int32_t y = height - 1; y >= 0; --y) {
+    const uint8_t* p = rgb.ScanLine(y);
+    const uint8_t* a = Alpha.ScanLine(y);
+    for (int32_t x = 0; x < width; ++x) {
+      row[4 * x] = p[3 * x];
+      row[4 * x + 1] = p[3 * x + 1];
+      row[4 * x + 2] = p[3 * x + 2];
+      row[4 * x + 3] = static_cast<uint8_t>(255 - a[x]);
+    }
+    Stream.WriteBuffer(row.data(), static_cast<int64_t>(row.size()));
+  }
 }
 
 void TBitmap::SaveToStream(TStream& Stream) {

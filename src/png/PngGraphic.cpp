@@ -54,6 +54,7 @@ struct TDecodeResult {
     Graphic.SignificantBits = Decoder.SignificantBits;
     Graphic.BitDepth = Decoder.BitDepth;
     Graphic.GrayScale = Decoder.GrayScale;
+    Graphic.PaletteAlpha = Decoder.AlphaTable;
     Graphic.ImageTime = ImageTime;
     Graphic.Chromaticity = Chromaticity;
     Graphic.GifControl = GifControl;
@@ -67,6 +68,7 @@ void SetEncoderMetadata(TPngWriteStream& Encoder, TPngGraphic& Graphic) {
   Encoder.Comment = Graphic.Comment;
   Encoder.BackgroundColor = Graphic.BackgroundColor;
   Encoder.TransparentColor = Graphic.TransparentColor;
+  Encoder.TransparencyTable = Graphic.TransparencyTable;
   Encoder.Gamma = Graphic.Gamma;
   Encoder.SignificantBits = Graphic.SignificantBits;
   Encoder.PhysUnit = Graphic.PhysUnit;
@@ -83,7 +85,9 @@ void SetEncoderMetadata(TPngWriteStream& Encoder, TPngGraphic& Graphic) {
 TPngGraphic::TPngGraphic()
     : ImageTime(PngCurrentTime()),
       FBitmap(std::make_unique<TBitmap>()),
-      FAlphaBitmap(std::make_unique<TBitmap>()) {}
+      FAlphaBitmap(std::make_unique<TBitmap>()) {
+  PaletteAlpha.fill(255);
+}
 
 TPngGraphic::~TPngGraphic() = default;
 
@@ -153,6 +157,7 @@ void TPngGraphic::Assign(TPersistent* Source) {
     Comment = source->Comment;
     BackgroundColor = source->BackgroundColor;
     TransparentColor = source->TransparentColor;
+    TransparencyTable = source->TransparencyTable;
     Gamma = source->Gamma;
     SignificantBits = source->SignificantBits;
     PhysUnit = source->PhysUnit;

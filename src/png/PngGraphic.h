@@ -2,9 +2,11 @@
 // bitmap (255 - alpha) and the PNG metadata, read and written through the PNG decoder and encoder.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Graphics.h"
 #include "PngFormat.h"
@@ -47,6 +49,11 @@ class TPngGraphic : public TGraphic {
   int32_t BitDepth = 0;  // as the decoder reports it; not used for writing
   TColor BackgroundColor = -1;
   TColor TransparentColor = -1;
+  // Encoder option: the alpha values of the first palette entries, written as tRNS for palette output in
+  // place of TransparentColor; empty for none.
+  std::vector<uint8_t> TransparencyTable;
+  // After a load: the palette's alpha values as the file's tRNS gave them (255 where it gave none).
+  std::array<uint8_t, 256> PaletteAlpha;
   std::string Comment;
   double Gamma = 0.45455;
   int32_t SignificantBits = 0;

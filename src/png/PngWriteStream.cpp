@@ -1,4 +1,5 @@
 // The PNG encoder: options, the chunk sequence before the image data, and the entry EncodeImage.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -194,6 +195,11 @@ void TPngWriteStream::WriteBackground() {
 }
 
 void TPngWriteStream::WriteTransparency() {
+  if (!AlphaOutput && !GrayOutput && SourceBits <= 8 && !TransparencyTable.empty()) {
+    const size_t count = std::min(TransparencyTable.size(), static_cast<size_t>(PaletteCount));
+    if (count > 0) WriteChunk(ChunkTRNS, TransparencyTable.data(), static_cast<int64_t>(count));
+    return;
+  }
   if (AlphaOutput || TransparentColor == -1) return;
   std::vector<uint8_t> data;
   if (GrayOutput) {

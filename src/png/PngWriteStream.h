@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "CodecStream.h"
 #include "CodecZlib.h"
@@ -61,9 +62,12 @@ class TPngWriteStream : public TCodecGraphicWriteStream {
   bool GrayScale = false;         // grey samples instead of palette indices or RGB
   TColor BackgroundColor = -1;    // bKGD; -1 none
   TColor TransparentColor = -1;   // single-colour tRNS; -1 none
-  std::string Comment;            // tEXt "Comment"
-  double Gamma = 0.0;             // gAMA carries trunc(Gamma x 100000)
-  int32_t PhysUnit = 0;           // 0 unknown, 1 per metre, 2 per inch (written per metre)
+  // Palette output: tRNS holding these alpha values for the first entries (at most one per entry), written
+  // in place of the single-colour form; empty for none.
+  std::vector<uint8_t> TransparencyTable;
+  std::string Comment;   // tEXt "Comment"
+  double Gamma = 0.0;    // gAMA carries trunc(Gamma x 100000)
+  int32_t PhysUnit = 0;  // 0 unknown, 1 per metre, 2 per inch (written per metre)
   int32_t PhysX = 0;
   int32_t PhysY = 0;
   int32_t SignificantBits = 0;  // sBIT packed: red (grey), green, blue, alpha from the low byte up

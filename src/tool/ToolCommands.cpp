@@ -7,40 +7,27 @@
 
 #include <nlohmann/json.hpp>
 
+#include "OrvAlpha.h"
 #include "OrvCui.h"
 #include "OrvCuiFiles.h"
 #include "PngGraphic.h"
 
 namespace {
 
-// An image file read by its extension, as the editor reads it; a PNG keeps its graphic object for the
-// decoder's results and the alpha plane.
+// An image file read by its extension, as the editor reads it, with the alpha it carries; a PNG keeps its
+// graphic object for the decoder's results.
 struct TReadFile {
   std::unique_ptr<TPngGraphic> Png;
-  std::unique_ptr<TBitmap> Bmp;
-  TBitmap& Image() const { return Png ? Png->Bitmap() : *Bmp; }
+  std::unique_ptr<TBitmap> Image = std::make_unique<TBitmap>();
+  std::unique_ptr<TBitmap> Alpha = std::make_unique<TBitmap>();
 };
 
 TReadFile ReadImage(const std::string& FileName) {
   TReadFile file;
-  if (ImageFileKindOf(FileName, "load") == TImageFileKind::Png) {
-    file.Png = std::make_unique<TPngGraphic>();
-    ReadPngFile(FileName, *file.Png);
-  } else {
-    file.Bmp = std::make_unique<TBitmap>();
-    ReadBmpFile(FileName, *file.Bmp);
-  }
+  auto png = std::make_unique<TPngGraphic>();
+  ReadImageFileWithAlpha(FileName, *file.Image, *file.Alpha, png.get());
+  if (ImageFileKindOf(FileName, "load") == TImageFileKind::Png) file.Png = std::move(png);
   return file;
-}
-
-// The alpha plane of a PNG (8 bits, 255 - alpha per pixel) when it belongs to the image; else nullptr.
-const TBitmap* AlphaPlane(const TReadFile& File) {
-  if (!File.Png || !File.Png->HasAlpha) return nullptr;
-  const TBitmap& alpha = File.Png->AlphaBitmap();
-  const TBitmap& image = File.Image();
-  if (alpha.PixelFormat() != pf8bit || alpha.Width() != image.Width() || alpha.Height() != image.Height())
-    return nullptr;
-  return &alpha;
 }
 
 void WritePam(TBitmap& Image, const TBitmap* Alpha, TStream& Stream) {
@@ -174,26 +161,36 @@ TJson PngResults(const TPngGraphic& Png) {
 
 }  // namespace
 
-void ConvertCommand(const std::string& In, const std::string& Out) {
+void ConvertCommand(const std::string& In, const std::string& Out, const TSaveOptions& Options,
+                    std::ostream& Warnings) {
   TOrvDatas document;
   document.LoadEditImage(In);
-  document.SaveEditImage(Out);
+  for (const std::string& warning : document.SaveEditImage(Out, Options).Warnings)
+    Warnings << "Warning: " << warning << "\n";
 }
 
 void DecodeCommand(const std::string& In, const std::string& Out) {
   const TReadFile file = ReadImage(In);
-  const TBitmap* alpha = AlphaPlane(file);
-  SaveFileAtomically(Out, [&](TStream& Stream) { WritePam(file.Image(), alpha, Stream); });
+  const TBitmap* alpha = file.Alpha->Empty() ? nullptr : file.Alpha.get();
+  SaveFileAtomically(Out, [&](TStream& Stream) { WritePam(*file.Image, alpha, Stream); });
 }
 
 void InfoCommand(const std::string& In, std::ostream& Out) {
   const TReadFile file = ReadImage(In);
-  const TBitmap& image = file.Image();
+  const TBitmap& image = *file.Image;
+  // The palette entries that are not opaque: a PNG's tRNS alpha values (BMP palettes carry none).
+  TJson transparent = TJson::array();
+  if (file.Png)
+    for (int i = 0; i < PaletteSize(image.Palette()) && i < 256; ++i)
+      if (const uint8_t a = file.Png->PaletteAlpha[static_cast<size_t>(i)]; a < 255)
+        transparent.push_back({{"index", i}, {"alpha", a}});
   TJson info = {{"format", file.Png ? "png" : "bmp"},
                 {"width", image.Width()},
                 {"height", image.Height()},
                 {"bitsPerPixel", image.BitCount()},
-                {"paletteSize", PaletteSize(image.Palette())}};
+                {"paletteSize", PaletteSize(image.Palette())},
+                {"alpha", HasTransparentPixel(*file.Alpha)},
+                {"transparentEntries", transparent}};
   if (file.Png) info["png"] = PngResults(*file.Png);
   std::string text;
   WriteJson(info, text);

@@ -226,5 +226,7 @@ int BatchConvertCommand(const std::vector<std::string>& Args) {
   if (args.Operands.empty()) throw EToolUsage("convert takes at least one input file");
   const std::vector<std::string> outputs =
       BatchNames(args.Operands, args.Value("--out-dir"), BatchExtension(args, ""));
-  return ForEachInput(args.Operands, [&](size_t I) { ConvertCommand(args.Operands[I], outputs[I]); });
+  return ForEachInput(args.Operands, [&](size_t I) {
+    ConvertCommand(args.Operands[I], outputs[I], TSaveOptions{}, std::cerr);
+  });
 }

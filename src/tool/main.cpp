@@ -1,5 +1,6 @@
 // tilora-tool: the editor's file pipeline from the command line. Failures print the message the editor would
 // show and exit with status 1; usage errors exit with status 2.
+#include <cstdio>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -28,13 +29,26 @@ constexpr const char* Usage =
     "                     fewer: 4 bits; a single black or white colour: 1 bit) and written by the editor's "
     "PNG\n"
     "                     or BMP writer. An existing OUT is replaced only when the new file is complete.\n"
+    "                     A sheet with transparent pixels keeps its alpha: PNG as a palette with tRNS (256 "
+    "or\n"
+    "                     fewer colour + alpha values) or RGB + alpha, BMP as 32 bits with an alpha mask.\n"
+    "      --exact-colors        reduce to 8 or 4 bits only with the image's own colours (no merging).\n"
+    "      --profile NAME        standard (the default, as above) or rpg2000: an 8-bit palette PNG or BMP\n"
+    "                            for RPG Maker 2000/2003, exact colours, the key colour at palette index 0\n"
+    "                            (the transparent pixels' colour, else --key-color or the top-left "
+    "pixel's).\n"
+    "      --key-color #RRGGBB   the rpg2000 key colour of a sheet without transparent pixels.\n"
+    "                     Warnings of the save (a sheet that is not 480 x 256 for rpg2000) go to standard\n"
+    "                     error; they do not stop the save.\n"
     "  decode IN OUT.pam  Read IN and write its pixels as a PAM file (P7, 8 bits per sample, rows top to\n"
-    "                     bottom, palette indices expanded to colours). TUPLTYPE is RGB_ALPHA when IN is a "
-    "PNG\n"
-    "                     with an alpha channel, else RGB.\n"
+    "                     bottom, palette indices expanded to colours). TUPLTYPE is RGB_ALPHA when IN "
+    "carries\n"
+    "                     alpha (an alpha channel, tRNS or a BMP alpha mask), else RGB.\n"
     "  info IN            Print one JSON object: format, width, height, bitsPerPixel and paletteSize of the "
     "image\n"
-    "                     as read; for PNG files also \"png\" with the decoder's results: colorType, "
+    "                     as read, alpha (whether it loads with transparent pixels) and transparentEntries\n"
+    "                     (the palette's entries that are not opaque, [{\"index\": i, \"alpha\": a}]); "
+    "for PNG files also \"png\" with the decoder's results: colorType, "
     "bitDepth,\n"
     "                     interlace, alpha, transparentColor, backgroundColor, comment, gamma, physicalSize "
     "and\n"
@@ -56,7 +70,7 @@ constexpr const char* Usage =
     "                       --skip-duplicates    leave copies of earlier chips out of the Godot tile list\n"
     "                                            (empty chips are always left out)\n"
     "                       --transforms         count flipped and rotated copies as copies too\n"
-    "                       --profile NAME       the save profile of the image: standard\n"
+    "                       --profile NAME       the save profile of the image: standard or rpg2000\n"
     "  export IN... --chip WxH --out-dir DIR [--format png|bmp] [--tilesets tsx,tsj,tres] [OPTIONS]\n"
     "                     Export each IN into DIR as NAME.png (or .bmp) with the tilesets listed (all three\n"
     "                     unless --tilesets says otherwise).\n"
@@ -73,8 +87,9 @@ constexpr const char* Usage =
 
 int UsageError(const std::string& Problem) {
   std::cerr << "tilora-tool: " << Problem
-            << "\nUsage: tilora-tool convert IN OUT | decode IN OUT.pam | info IN | "
-               "colors IN | export IN... --chip WxH ... | duplicates IN --chip WxH | --help\n";
+            << "\nUsage: tilora-tool convert [--profile standard|rpg2000] [--exact-colors] "
+               "[--key-color #RRGGBB] IN OUT | decode IN OUT.pam | info IN | colors IN | "
+               "export IN... --chip WxH ... | duplicates IN --chip WxH | --help\n";
   return 2;
 }
 
@@ -104,8 +119,35 @@ int Run(const std::vector<std::string>& Args) {
     }
     if (status != 0) return status;
   } else if (command == "convert") {
-    if (!expect(2)) return 2;
-    ConvertCommand(Args[1], Args[2]);
+    TSaveOptions options;
+    std::vector<std::string> files;
+    for (size_t i = 1; i < Args.size(); ++i) {
+      const std::string& arg = Args[i];
+      if (arg == "--exact-colors") {
+        options.ExactColors = true;
+      } else if (arg == "--profile" || arg == "--key-color") {
+        if (i + 1 == Args.size()) return UsageError(arg + " needs a value");
+        const std::string& value = Args[++i];
+        if (arg == "--profile") {
+          const TSaveProfileInfo* profile = FindSaveProfile(value);
+          if (!profile) return UsageError("unknown profile \"" + value + "\" (standard or rpg2000)");
+          options.Profile = profile->Profile;
+        } else {
+          unsigned rgb = 0;
+          char end = 0;
+          if (value.size() != 7 || std::sscanf(value.c_str(), "#%6x%c", &rgb, &end) != 1)
+            return UsageError("a key colour is written #RRGGBB, not \"" + value + "\"");
+          options.KeyColor =
+              RGB(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb));
+        }
+      } else if (arg.starts_with("--")) {
+        return UsageError("unknown option \"" + arg + "\"");
+      } else {
+        files.push_back(arg);
+      }
+    }
+    if (files.size() != 2) return UsageError("convert takes 2 files, not " + std::to_string(files.size()));
+    ConvertCommand(files[0], files[1], options, std::cerr);
   } else if (command == "decode") {
     if (!expect(2)) return 2;
     DecodeCommand(Args[1], Args[2]);

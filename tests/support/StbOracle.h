@@ -7,7 +7,8 @@
 
 namespace stbtest {
 
-// What stb_image read: the size and 8-bit RGB samples row by row from the top, or the reason it failed.
+// What stb_image read: the size and 8-bit RGB (or, from StbReadRgba, RGBA) samples row by row from the top,
+// or the reason it failed.
 struct StbImage {
   int Width = 0, Height = 0;
   std::vector<uint8_t> Rgb;
@@ -16,5 +17,6 @@ struct StbImage {
 };
 
 StbImage StbReadRgb(const std::vector<uint8_t>& file);
+StbImage StbReadRgba(const std::vector<uint8_t>& file);
 
 }  // namespace stbtest

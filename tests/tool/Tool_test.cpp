@@ -92,7 +92,11 @@ TEST(ToolUsage, UsageErrorsExitWithStatus2) {
                                                        {"convert", "a.png", "b.png", "c.png"},
                                                        {"decode", "a.png"},
                                                        {"info"},
-                                                       {"colors", "a.png", "b.png"}};
+                                                       {"colors", "a.png", "b.png"},
+                                                       {"convert", "--profile", "gif", "a.png", "b.png"},
+                                                       {"convert", "a.png", "b.png", "--profile"},
+                                                       {"convert", "--key-color", "red", "a.png", "b.png"},
+                                                       {"convert", "--exact", "a.png", "b.png"}};
   for (const auto& args : cases) {
     const ToolRun run = RunTool(folder, args);
     EXPECT_EQ(run.Status, 2) << testing::PrintToString(args);
@@ -124,6 +128,62 @@ TEST(ToolConvert, WritesWhatTheEditorsSaveWrites) {
     if (chunks[i].Type == "tIME") continue;
     EXPECT_EQ(chunks[i].Data, expected[i].Data) << chunks[i].Type;
   }
+}
+
+// A one-row RGB PNG of the reds 0 .. Count - 1 (green 0, blue 0).
+PngInput RedRamp(int count) {
+  PngInput s;
+  s.Image.Width = static_cast<uint32_t>(count);
+  s.Image.ColorType = PNG_COLOR_TYPE_RGB;
+  pngdec::Bytes row;
+  for (int i = 0; i < count; ++i) row.insert(row.end(), {static_cast<uint8_t>(i), 0, 0});
+  s.Rows.push_back(row);
+  return s;
+}
+
+TEST(ToolConvert, ExactColoursKeepARampTheDesignedReductionMerges) {
+  TempFolder folder;
+  RedRamp(200).Write(folder.Path("ramp.png"));
+  ASSERT_EQ(RunTool(folder, {"convert", folder.Path("ramp.png"), folder.Path("merged.png")}).Status, 0);
+  ASSERT_EQ(RunTool(folder, {"convert", "--exact-colors", folder.Path("ramp.png"), folder.Path("exact.png")})
+                .Status,
+            0);
+  const pngtest::Decoded merged = pngtest::LibpngRead(ReadFileBytes(folder.Path("merged.png")), false);
+  const pngtest::Decoded exact = pngtest::LibpngRead(ReadFileBytes(folder.Path("exact.png")), false);
+  EXPECT_EQ(merged.Palette.size(), 25u);  // red 0 .. 199 share 25 histogram bins
+  ASSERT_EQ(exact.ColorType, PNG_COLOR_TYPE_PALETTE);
+  ASSERT_EQ(exact.Palette.size(), 200u);
+  for (int i = 0; i < 200; ++i) {
+    const png_color c = exact.Palette[exact.Rows[0][static_cast<size_t>(i)]];
+    EXPECT_EQ(std::vector<int>({c.red, c.green, c.blue}), std::vector<int>({i, 0, 0}));
+  }
+}
+
+TEST(ToolConvert, Rpg2000ProfileWarnsOfTheSizeAndRefusesTooManyColours) {
+  TempFolder folder;
+  RgbInput(16, 8, 6, false).Write(folder.Path("six.png"));
+  const ToolRun run = RunTool(folder, {"convert", "--profile", "rpg2000", "--key-color", "#000000",
+                                       folder.Path("six.png"), folder.Path("sheet.bmp")});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(
+      run.Err,
+      "Warning: The sheet is 16 x 8 pixels: RPG Maker 2000/2003 reads a ChipSet only at 480 x 256 pixels "
+      "(CharSets and other sheets have other sizes).\n");
+  const std::vector<uint8_t> bmp = ReadFileBytes(folder.Path("sheet.bmp"));
+  EXPECT_EQ(ReadLE16(bmp, 28), 8);  // 8 bits, uncompressed
+  EXPECT_EQ(ReadLE32(bmp, 30), 0u);
+  EXPECT_EQ(ReadLE32(bmp, 46), 7u);  // black (the key, unused) and the six colours
+  EXPECT_EQ(ReadLE32(bmp, 54), 0u);
+
+  RgbInput(20, 15, 300, false).Write(folder.Path("many.png"));
+  const ToolRun many =
+      RunTool(folder, {"convert", "--profile", "rpg2000", folder.Path("many.png"), folder.Path("many.bmp")});
+  EXPECT_EQ(many.Status, 1);
+  EXPECT_EQ(many.Err,
+            "Cannot save image \"" + folder.Path("many.bmp") +
+                "\" for RPG Maker 2000/2003: the sheet has 299 colours besides the key colour, and an "
+                "8-bit palette holds 255 besides it.\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("many.bmp")));
 }
 
 TEST(ToolConvert, FailuresPrintTheEditorsMessageAndExit1) {
@@ -162,6 +222,21 @@ TEST(ToolDecode, RgbaPngBecomesAnRgbAlphaPam) {
   std::string expected = PamHeader(5, 4, true);
   for (const auto& row : input.Rows) expected.append(row.begin(), row.end());
   EXPECT_EQ(ReadText(folder.Path("alpha.pam")), expected);
+}
+
+TEST(ToolDecode, TransparentPaletteEntryGivesRgbAlpha) {
+  TempFolder folder;
+  PngInput input = PaletteInput();
+  input.Image.Trans = {255, 255, 0};
+  input.Write(folder.Path("key.png"));
+  ASSERT_EQ(RunTool(folder, {"decode", folder.Path("key.png"), folder.Path("key.pam")}).Status, 0);
+  std::string expected = PamHeader(7, 5, true);
+  for (uint32_t i = 0; i < 35; ++i) {
+    const png_color c = ThreeColors[i % 3];
+    expected += {static_cast<char>(c.red), static_cast<char>(c.green), static_cast<char>(c.blue),
+                 static_cast<char>(i % 3 == 2 ? 0 : 255)};
+  }
+  EXPECT_EQ(ReadText(folder.Path("key.pam")), expected);
 }
 
 TEST(ToolDecode, PalettePngAndBmpExpandToRgb) {
@@ -206,7 +281,8 @@ TEST(ToolInfo, PngReportsTheDecodersResults) {
   EXPECT_EQ(run.Status, 0);
   EXPECT_EQ(
       run.Out,
-      "{\"format\":\"png\",\"width\":7,\"height\":5,\"bitsPerPixel\":4,\"paletteSize\":3,\"png\":{"
+      "{\"format\":\"png\",\"width\":7,\"height\":5,\"bitsPerPixel\":4,\"paletteSize\":3,\"alpha\":true,"
+      "\"transparentEntries\":[{\"index\":2,\"alpha\":0}],\"png\":{"
       "\"colorType\":3,\"bitDepth\":4,\"interlace\":0,\"alpha\":false,\"transparentColor\":{\"paletteIndex\":"
       "2},"
       "\"backgroundColor\":{\"paletteIndex\":1},\"comment\":\"caf\\u00e9 \\\"tiles\\\"\\u000d\\u000a\","
@@ -224,11 +300,13 @@ TEST(ToolInfo, RgbPngColoursAndSignificantBits) {
       .Chunk("IDAT", pngdec::Compress({0, 1, 2, 3, 4, 5, 6}))
       .End();
   WriteFileBytes(folder.Path("rgb.png"), file.bytes());
-  EXPECT_EQ(RunTool(folder, {"info", folder.Path("rgb.png")}).Out,
-            "{\"format\":\"png\",\"width\":2,\"height\":1,\"bitsPerPixel\":24,\"paletteSize\":0,\"png\":{"
-            "\"colorType\":2,\"bitDepth\":8,\"interlace\":0,\"alpha\":false,\"transparentColor\":\"#123456\","
-            "\"backgroundColor\":\"#abcdef\",\"comment\":\"\",\"gamma\":null,\"physicalSize\":null,"
-            "\"significantBits\":[5,6,5,0]}}\n");
+  EXPECT_EQ(
+      RunTool(folder, {"info", folder.Path("rgb.png")}).Out,
+      "{\"format\":\"png\",\"width\":2,\"height\":1,\"bitsPerPixel\":24,\"paletteSize\":0,\"alpha\":false,"
+      "\"transparentEntries\":[],\"png\":{"
+      "\"colorType\":2,\"bitDepth\":8,\"interlace\":0,\"alpha\":false,\"transparentColor\":\"#123456\","
+      "\"backgroundColor\":\"#abcdef\",\"comment\":\"\",\"gamma\":null,\"physicalSize\":null,"
+      "\"significantBits\":[5,6,5,0]}}\n");
 }
 
 TEST(ToolInfo, RgbaPngAndBmp) {
@@ -236,14 +314,18 @@ TEST(ToolInfo, RgbaPngAndBmp) {
   PngInput alpha = RgbInput(6, 3, 5, true);
   alpha.Image.Interlace = PNG_INTERLACE_ADAM7;
   alpha.Write(folder.Path("alpha.png"));
-  EXPECT_EQ(RunTool(folder, {"info", folder.Path("alpha.png")}).Out,
-            "{\"format\":\"png\",\"width\":6,\"height\":3,\"bitsPerPixel\":24,\"paletteSize\":0,\"png\":{"
-            "\"colorType\":6,\"bitDepth\":8,\"interlace\":1,\"alpha\":true,\"transparentColor\":null,"
-            "\"backgroundColor\":null,\"comment\":\"\",\"gamma\":null,\"physicalSize\":null,"
-            "\"significantBits\":null}}\n");
-  ASSERT_EQ(RunTool(folder, {"convert", folder.Path("alpha.png"), folder.Path("five.bmp")}).Status, 0);
-  EXPECT_EQ(RunTool(folder, {"info", folder.Path("five.bmp")}).Out,
-            "{\"format\":\"bmp\",\"width\":6,\"height\":3,\"bitsPerPixel\":4,\"paletteSize\":5}\n");
+  EXPECT_EQ(
+      RunTool(folder, {"info", folder.Path("alpha.png")}).Out,
+      "{\"format\":\"png\",\"width\":6,\"height\":3,\"bitsPerPixel\":24,\"paletteSize\":0,\"alpha\":true,"
+      "\"transparentEntries\":[],\"png\":{"
+      "\"colorType\":6,\"bitDepth\":8,\"interlace\":1,\"alpha\":true,\"transparentColor\":null,"
+      "\"backgroundColor\":null,\"comment\":\"\",\"gamma\":null,\"physicalSize\":null,"
+      "\"significantBits\":null}}\n");
+  // Its translucent pixels keep their alpha: a 32-bit BMP with an alpha mask.
+  ASSERT_EQ(RunTool(folder, {"convert", folder.Path("alpha.png"), folder.Path("alpha.bmp")}).Status, 0);
+  EXPECT_EQ(RunTool(folder, {"info", folder.Path("alpha.bmp")}).Out,
+            "{\"format\":\"bmp\",\"width\":6,\"height\":3,\"bitsPerPixel\":32,\"paletteSize\":0,"
+            "\"alpha\":true,\"transparentEntries\":[]}\n");
 }
 
 TEST(ToolColors, PrintsTheCountTheSaveUses) {

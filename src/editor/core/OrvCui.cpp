@@ -33,7 +33,7 @@ void TOrvDatas::CheckChipSize() const {
   if (ChipWidth < 1 || ChipHeight < 1) throw EInvalidGraphic("Invalid chip size");
 }
 
-void TOrvDatas::NewEditImage(int32_t Columns, int32_t Rows) {
+void TOrvDatas::NewEditImage(int32_t Columns, int32_t Rows, bool Transparent) {
   CheckChipSize();
   if (Columns < 1 || Rows < 1) throw EInvalidGraphic(SInvalidImageSize);
   const int64_t width = int64_t{Columns} * ChipWidth;
@@ -44,6 +44,7 @@ void TOrvDatas::NewEditImage(int32_t Columns, int32_t Rows) {
   }
   TBitmap& image = *EditImage;
   const bool fresh = image.Empty();
+  const int32_t oldWidth = fresh ? 0 : image.Width(), oldHeight = fresh ? 0 : image.Height();
   const TPixelFormat format = fresh ? pfDevice : image.PixelFormat();
   if (width > INT32_MAX || height > INT32_MAX ||
       DibImageBytes(width, height, PixelFormatBitCount(format)) < 0)
@@ -57,6 +58,7 @@ void TOrvDatas::NewEditImage(int32_t Columns, int32_t Rows) {
       image.SetSize(static_cast<int>(width), static_cast<int>(height));
     }
   }
+  FitEditAlpha(oldWidth, oldHeight, Transparent);
   // A new image no longer stands for the file it was loaded from.
   LoadedPalette = nullptr;
 }
@@ -100,5 +102,6 @@ TRect TOrvDatas::StampSelection(const TRect& Selection, int32_t X, int32_t Y) {
   const TRect source = Rect(static_cast<int32_t>(sourceX), static_cast<int32_t>(sourceY),
                             static_cast<int32_t>(sourceX + width), static_cast<int32_t>(sourceY + height));
   EditImage->Canvas().CopyRect(dest, Material->Canvas(), source);
+  StampAlpha(source, dest);
   return dest;
 }

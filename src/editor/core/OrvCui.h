@@ -8,6 +8,11 @@
 #include "Graphics.h"
 #include "SysUtils.h"
 
+class TDibGraphic;
+struct TMaterialReadOptions;
+struct TSaveOptions;
+struct TSaveResult;
+
 class TOrvDatas : public TObject {
  public:
   // Empty edit image (transparent colour white) and empty material; chip size 32 x 32.
@@ -21,6 +26,11 @@ class TOrvDatas : public TObject {
   std::unique_ptr<TBitmap> Material;
   int32_t ChipWidth = 0;
   int32_t ChipHeight = 0;
+  // The alpha planes of the edit image and the material (AlphaPlane.h: 8 bits, 255 - alpha): empty for a
+  // picture without transparency, which so takes every designed path unchanged. Loads set them, stamping
+  // copies the material's alpha with its colours, NewEditImage keeps the edit plane at the image's size.
+  TBitmap EditAlpha;
+  TBitmap MaterialAlpha;
 
   // Stores the chip size; neither image changes. A size below 1 raises EInvalidGraphic "Invalid chip size"
   // and keeps the old size.
@@ -31,7 +41,10 @@ class TOrvDatas : public TObject {
   // the display format (pfDevice); one with pixels keeps its format. A count below 1 raises EInvalidGraphic
   // "Invalid image size"; a width or height beyond 2^31 - 1 pixels, or pixel memory beyond 2^31 - 1 bytes,
   // raises EOutOfResources "Out of system resources". On any error the edit image is left as it was.
-  void NewEditImage(int32_t Columns, int32_t Rows);
+  void NewEditImage(int32_t Columns, int32_t Rows) { NewEditImage(Columns, Rows, false); }
+  // The same; with Transparent the area added (all of a new sheet) is fully transparent instead of opaque
+  // white: its pixels are white with alpha 0.
+  void NewEditImage(int32_t Columns, int32_t Rows, bool Transparent);
 
   // Chip-grid rules. Positions are pixels of the image under the mouse; divisions truncate toward zero, so
   // positions from -(ChipWidth - 1) to ChipWidth - 1 all snap to 0. A chip size below 1 raises
@@ -63,7 +76,10 @@ class TOrvDatas : public TObject {
   // data) the target keeps the image it had. The edit image is held at 24 bits whatever the file's depth, so
   // that stamped chips keep their colours; the pixel format and palette of an indexed file are remembered
   // for the save (until NewEditImage or the load of a true-colour picture).
+  // Both loads also set the picture's alpha plane from the file's alpha channel, tRNS or BMP alpha mask (none
+  // when every pixel is opaque). A material may be read with the options of OrvAlpha.h.
   void LoadMaterial(const std::string& FileName);
+  void LoadMaterial(const std::string& FileName, const TMaterialReadOptions& Options);
   void LoadEditImage(const std::string& FileName);
   // Writes the edit image reduced by its distinct-colour count: 256 or fewer colours at 8 bits, 16 or fewer
   // at 4 bits, one single black or white colour at 1 bit (any other single colour stays at 4 bits). The file
@@ -73,10 +89,19 @@ class TOrvDatas : public TObject {
   // put back into the file's format with that palette (each pixel the first entry of its colour), and is
   // then reduced as that indexed image: an 8-bit file with 17 to 256 colours keeps its palette exactly,
   // however close its colours are, and an unchanged sheet saves as it was read.
+  // An edit image with a transparent pixel saves with its alpha (OrvSave.h), as does every save with options
+  // other than the defaults: exact colours, or a profile other than "Standard".
   void SaveEditImage(const std::string& FileName);
+  TSaveResult SaveEditImage(const std::string& FileName, const TSaveOptions& Options);
+  // The designed reduction of the edit image for saving: the DIB the designed save writes.
+  void ReduceForSave(TDibGraphic& Dib) const;
 
  private:
   void CheckChipSize() const;
+  // Alpha through the grid rules: the plane follows a resize from OldWidth x OldHeight (new area opaque, or
+  // transparent with Transparent), and a stamp copies the material's alpha (opaque where it has none).
+  void FitEditAlpha(int32_t OldWidth, int32_t OldHeight, bool Transparent);
+  void StampAlpha(const TRect& Source, const TRect& Dest);
 
   // The indexed format and palette of the file last loaded as the edit image; no palette when there is none.
   TPixelFormat LoadedFormat = pfDevice;

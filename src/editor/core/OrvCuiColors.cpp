@@ -3,25 +3,11 @@
 #include <cstring>
 #include <vector>
 
+#include "OrvColorSet.h"
 #include "OrvCui.h"
 #include "PixelRows.h"
 
 namespace {
-
-// One bit for every 24-bit colour (2 MiB).
-class TColorSet {
- public:
-  TColorSet() : FWords(size_t{1} << 18) {}
-  uint64_t* Words() { return FWords.data(); }
-  int64_t Count() const {
-    int64_t result = 0;
-    for (uint64_t word : FWords) result += std::popcount(word);
-    return result;
-  }
-
- private:
-  std::vector<uint64_t> FWords;
-};
 
 // Rows of 24-bit (B, G, R) or 32-bit (B, G, R, unused) pixels: the key is the first three bytes of a pixel.
 template <int BytesPerPixel>

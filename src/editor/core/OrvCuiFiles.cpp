@@ -7,8 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "AlphaPlane.h"
 #include "DibImage.h"
+#include "OrvAlpha.h"
 #include "OrvCui.h"
+#include "OrvSave.h"
 #include "PixelRows.h"
 #include "PngGraphic.h"
 
@@ -82,8 +85,13 @@ void ReadPngFile(const std::string& FileName, TPngGraphic& Graphic) {
   if (Graphic.Empty()) CannotRead(FileName, "the PNG file holds no image data.");
 }
 
-void ReadBmpFile(const std::string& FileName, TBitmap& Bitmap) {
-  Bitmap.LoadFromFile(FileName);
+void ReadBmpFile(const std::string& FileName, TBitmap& Bitmap, TBitmap* Alpha) {
+  if (Alpha) {
+    TFileStream stream(FileName, fmOpenRead);
+    LoadBmpWithAlpha(stream, Bitmap, *Alpha);
+  } else {
+    Bitmap.LoadFromFile(FileName);
+  }
   if (Bitmap.Empty()) throw EInvalidGraphic(SInvalidBitmap);
 }
 
@@ -100,8 +108,7 @@ void LoadImageFile(const std::string& FileName, TBitmap& Target) {
 }
 
 void TOrvDatas::LoadMaterial(const std::string& FileName) {
-  if (!Material) Material = std::make_unique<TBitmap>();
-  LoadImageFile(FileName, *Material);
+  LoadMaterial(FileName, TMaterialReadOptions{});
 }
 
 void TOrvDatas::LoadEditImage(const std::string& FileName) {
@@ -110,27 +117,29 @@ void TOrvDatas::LoadEditImage(const std::string& FileName) {
     EditImage->SetTransparentColor(clWhite);
   }
   // Held in true colour, so that stamped chips keep their colours; the save reduces by the colour count.
-  TBitmap loaded;
-  LoadImageFile(FileName, loaded);
+  TBitmap loaded, alpha;
+  ReadImageFileWithAlpha(FileName, loaded, alpha);
+  DropOpaquePlane(alpha);
   const TPixelFormat format = loaded.PixelFormat();
   HPALETTE palette;
   if (PixelFormatFacts(format).Indexed)
     palette = loaded.Palette() ? loaded.Palette() : DefaultPalette(loaded.BitCount());
   loaded.SetPixelFormat(pf24bit);
   EditImage->Assign(&loaded);
+  EditAlpha.Assign(&alpha);
   LoadedFormat = format;
   LoadedPalette = std::move(palette);
 }
 
 void TOrvDatas::SaveEditImage(const std::string& FileName) {
-  const TImageFileKind kind = ImageFileKindOf(FileName, "save");
-  if (!EditImage || EditImage->Empty())
-    throw EInvalidGraphic("Cannot save image \"" + FileName + "\": the edit image is empty.");
+  SaveEditImage(FileName, TSaveOptions{});
+}
 
+void TOrvDatas::ReduceForSave(TDibGraphic& Dib) const {
   // While every colour is still an entry of the loaded file's palette, the image is reduced as the indexed
   // image that file held, so a sheet of close colours (which the true-colour reduction would merge) keeps
   // them; any other colour sends it through the true-colour reduction.
-  TDibGraphic dib;
+  TDibGraphic& dib = Dib;
   TBitmap indexed;
   if (LoadedPalette && IndexByPalette(*EditImage, LoadedFormat, LoadedPalette, indexed))
     dib.Assign(&indexed);
@@ -144,15 +153,5 @@ void TOrvDatas::SaveEditImage(const std::string& FileName) {
   if (colors < 2) {
     const TColor only = EditImage->GetPixel(0, 0) & 0xFFFFFF;
     if (only == clBlack || only == clWhite) dib.SetPixelFormat(dpf1Bit);
-  }
-
-  if (kind == TImageFileKind::Png) {
-    TPngGraphic png;
-    png.Assign(&dib);
-    SaveFileAtomically(FileName, [&png](TStream& Stream) { png.SaveToStream(Stream); });
-  } else {
-    TBitmap bmp;
-    dib.AssignTo(&bmp);
-    SaveFileAtomically(FileName, [&bmp](TStream& Stream) { bmp.SaveToStream(Stream); });
   }
 }

@@ -19,9 +19,10 @@ TImageFileKind ImageFileKindOf(const std::string& FileName, const char* Action);
 // EInvalidGraphic 'Cannot load image "<FileName>": the PNG file holds no image data.'
 void ReadPngFile(const std::string& FileName, TPngGraphic& Graphic);
 
-// Reads a BMP file into Bitmap with the bitmap's own reader. A file that yields no pixels (a zero-byte file
-// among them) raises EInvalidGraphic "Bitmap image is not valid".
-void ReadBmpFile(const std::string& FileName, TBitmap& Bitmap);
+// Reads a BMP file into Bitmap with the bitmap's own reader, and with Alpha given the file's alpha plane too
+// (LoadBmpWithAlpha). A file that yields no pixels (a zero-byte file among them) raises EInvalidGraphic
+// "Bitmap image is not valid".
+void ReadBmpFile(const std::string& FileName, TBitmap& Bitmap, TBitmap* Alpha = nullptr);
 
 // Reads an image file by its extension into Target: the decoded image replaces Target's only when the read
 // succeeded, so on any failure Target keeps its image.

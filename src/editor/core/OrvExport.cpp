@@ -94,10 +94,9 @@ void CheckWritable(const std::string& FileName) {
 
 // Saves the exported image with the profile. The standard profile is the editor's own save.
 void SaveExportImage(TExportImage& Sheet, const std::string& FileName, const TExportProfile& Profile) {
-  (void)Profile;
   TOrvDatas document;
   document.EditImage = std::move(Sheet.Image);
-  document.SaveEditImage(FileName);
+  document.SaveEditImage(FileName, Profile.Options);
 }
 
 void WriteText(const std::string& FileName, const std::string& Text) {
@@ -250,8 +249,12 @@ std::string TresText(const TSheetLayout& Layout, const std::string& FileName) {
 }
 
 TExportProfile ExportProfileNamed(const std::string& Name) {
-  if (Name == "standard") return TExportProfile{Name};
-  throw EInvalidGraphic("Unknown save profile \"" + Name + "\": the profiles are standard.");
+  if (const TSaveProfileInfo* profile = FindSaveProfile(Name)) {
+    TExportProfile result{Name, {}};
+    result.Options.Profile = profile->Profile;
+    return result;
+  }
+  throw EInvalidGraphic("Unknown save profile \"" + Name + "\": the profiles are standard and rpg2000.");
 }
 
 TSheetLayout ExportSheet(const TBitmap& Image, const TBitmap* Alpha, const TExportOptions& Options,

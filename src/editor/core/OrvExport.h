@@ -12,6 +12,7 @@
 
 #include "Graphics.h"
 #include "OrvDuplicates.h"
+#include "OrvSave.h"
 
 struct TExportOptions {
   int32_t ChipWidth = 32;
@@ -78,9 +79,11 @@ std::string TresText(const TSheetLayout& Layout, const std::string& FileName);
 // path leads there.
 std::string RelativeFileName(const std::string& Path, const std::string& FileName);
 
-// How the exported image is saved. "standard" is the editor's own save (reduction by colour count).
+// How the exported image is saved: a save profile by its name ("standard", the editor's own save, or
+// "rpg2000") and the save's options.
 struct TExportProfile {
   std::string Name = "standard";
+  TSaveOptions Options;
 };
 // The profile of that name; an unknown name raises EInvalidGraphic naming it and the known profiles.
 TExportProfile ExportProfileNamed(const std::string& Name);

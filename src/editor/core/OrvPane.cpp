@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "AlphaPlane.h"
+#include "PixelRows.h"
+
 namespace {
 
 TRect Normalized(const TRect& R) {
@@ -76,4 +79,54 @@ TRect RestoreViewArea(TBitmap& View, const TBitmap& Source, int32_t ChipWidth, i
 
 TRect PaneArea(const TRect& R, const TBitmap& View) {
   return ClippedTo(Normalized(R), View);
+}
+
+void DrawOverCheckerboard(TBitmap& View, const TBitmap& Source, const TBitmap& Alpha, const TRect& Area) {
+  const TRect area = PaneArea(Area, View);
+  const int bits = Source.BitCount();
+  const HPALETTE palette = Source.Palette();
+  const std::span<const TPaletteEntry> entries =
+      palette ? std::span<const TPaletteEntry>(palette->Entries) : std::span<const TPaletteEntry>();
+  const TRgb light = ColorToRgb(CheckerLight), dark = ColorToRgb(CheckerDark);
+  auto over = [](uint8_t Color, uint8_t Under, uint32_t Alpha) {
+    return static_cast<uint8_t>((Color * Alpha + Under * (255 - Alpha) + 127) / 255);
+  };
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    const uint8_t* source = Source.ScanLine(y);
+    const uint8_t* cover = Alpha.ScanLine(y);
+    uint8_t* out = View.ScanLine(y);
+    for (int x = area.Left; x < area.Right; ++x) {
+      const TRgb c = PixelToRgb(ReadPixel(source, x, bits), bits, entries);
+      const TRgb u = ((x / CheckerSize + y / CheckerSize) % 2 == 0) ? light : dark;
+      const uint32_t alpha = 255u - cover[x];
+      uint8_t* p = out + 3 * x;
+      p[0] = over(c.B, u.B, alpha);
+      p[1] = over(c.G, u.G, alpha);
+      p[2] = over(c.R, u.R, alpha);
+    }
+  }
+}
+
+void DrawPaneWithAlpha(TBitmap& View, TBitmap& Source, const TBitmap& Alpha, int32_t ChipWidth,
+                       int32_t ChipHeight, const TRect* Selection) {
+  if (!IsAlphaPlaneOf(Alpha, Source)) {
+    DrawPane(View, Source, ChipWidth, ChipHeight, Selection);
+    return;
+  }
+  View.SetImage(NewBitmapImage(Source.Width(), Source.Height(), pf24bit, nullptr, false));
+  DrawOverCheckerboard(View, Source, Alpha, Rect(0, 0, View.Width(), View.Height()));
+  DrawChipGrid(View, ChipWidth, ChipHeight, Rect(0, 0, View.Width(), View.Height()));
+  if (Selection) DrawSelection(View, *Selection);
+}
+
+TRect RestoreViewAreaWithAlpha(TBitmap& View, const TBitmap& Source, const TBitmap& Alpha, int32_t ChipWidth,
+                               int32_t ChipHeight, const TRect& Area) {
+  if (!IsAlphaPlaneOf(Alpha, Source) || View.BitCount() != 24 || View.Width() != Source.Width() ||
+      View.Height() != Source.Height())
+    return RestoreViewArea(View, Source, ChipWidth, ChipHeight, Area);
+  const TRect area = PaneArea(Area, View);
+  if (area.Right <= area.Left) return {};
+  DrawOverCheckerboard(View, Source, Alpha, area);
+  DrawChipGrid(View, ChipWidth, ChipHeight, area);
+  return area;
 }

@@ -25,3 +25,20 @@ TRect RestoreViewArea(TBitmap& View, const TBitmap& Source, int32_t ChipWidth, i
                       const TRect& Area);
 // The pixels of View that a rectangle given by any two opposite corners covers (empty when none).
 TRect PaneArea(const TRect& R, const TBitmap& View);
+
+// Panes of pictures with transparency. The checkerboard shows through transparent pixels: squares of
+// CheckerSize pixels, anchored at the picture's top-left, CheckerLight where x div size + y div size is even,
+// else CheckerDark; each pixel is its colour over the square's by its alpha (rounded), at 24 bits.
+inline constexpr int32_t CheckerSize = 8;
+inline constexpr TColor CheckerLight = 0xFFFFFF;
+inline constexpr TColor CheckerDark = 0xCCCCCC;
+// Writes Area of View (24 bits, the size of Source) from Source over the checkerboard by the plane Alpha.
+void DrawOverCheckerboard(TBitmap& View, const TBitmap& Source, const TBitmap& Alpha, const TRect& Area);
+// DrawPane for a picture with the alpha plane Alpha: View becomes a 24-bit picture of Source over the
+// checkerboard, with grid and selection on top. Without a plane (Alpha empty or not the picture's), exactly
+// DrawPane.
+void DrawPaneWithAlpha(TBitmap& View, TBitmap& Source, const TBitmap& Alpha, int32_t ChipWidth,
+                       int32_t ChipHeight, const TRect* Selection = nullptr);
+// RestoreViewArea for a view that DrawPaneWithAlpha drew.
+TRect RestoreViewAreaWithAlpha(TBitmap& View, const TBitmap& Source, const TBitmap& Alpha, int32_t ChipWidth,
+                               int32_t ChipHeight, const TRect& Area);

@@ -353,7 +353,7 @@ TEST(ExportFiles, RefusesBeforeWritingAnything) {
       "Cannot create file \"" + folder.Path("s.tsx") + "\". Is a directory");
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"s.tsx"});
   ExpectRaises<EInvalidGraphic>([] { ExportProfileNamed("rpg"); },
-                                "Unknown save profile \"rpg\": the profiles are standard.");
+                                "Unknown save profile \"rpg\": the profiles are standard and rpg2000.");
 }
 
 TEST(ExportFiles, TilesetsNameTheImageRelativeToThemselves) {
