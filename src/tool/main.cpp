@@ -8,6 +8,7 @@
 #include "DibImage.h"
 #include "OrvCuiErrors.h"
 #include "PngGraphic.h"
+#include "TiloraVersion.h"
 #include "ToolCommands.h"
 
 namespace {
@@ -41,6 +42,7 @@ constexpr const char* Usage =
     "absent).\n"
     "  colors IN          Print the number of distinct colours that saving IN's image would count.\n"
     "  --help             Show this text.\n"
+    "  --version          Show the program name and version.\n"
     "\n"
     "Exit status: 0 on success, 1 when reading or writing fails (the editor's message is printed on "
     "standard\n"
@@ -49,7 +51,7 @@ constexpr const char* Usage =
 int UsageError(const std::string& Problem) {
   std::cerr << "tilora-tool: " << Problem
             << "\nUsage: tilora-tool convert IN OUT | decode IN OUT.pam | info IN | "
-               "colors IN | --help\n";
+               "colors IN | --help | --version\n";
   return 2;
 }
 
@@ -58,6 +60,10 @@ int Run(const std::vector<std::string>& Args) {
   const std::string& command = Args[0];
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << Usage;
+    return 0;
+  }
+  if (command == "--version") {
+    std::cout << "tilora-tool " << TiloraVersion << "\n";
     return 0;
   }
   const size_t operands = Args.size() - 1;
