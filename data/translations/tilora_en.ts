@@ -63,6 +63,33 @@
     </message>
 </context>
 <context>
+    <name>TPreferencesForm</name>
+    <message>
+        <source>設定</source>
+        <translation>Preferences</translation>
+    </message>
+    <message>
+        <source>言語</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>システムに合わせる</source>
+        <translation>Same as the system</translation>
+    </message>
+    <message>
+        <source>言語の変更は次の起動から有効になります。</source>
+        <translation>A new language takes effect at the next start.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>TQtDialogs</name>
     <message>
         <source>警告</source>

@@ -3,11 +3,14 @@
 // are answered on standard output without opening a window.
 #include <QApplication>
 #include <QSettings>
+#include <QShortcut>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "DibImage.h"
 #include "FMain.h"
+#include "FPreferences.h"
 #include "FSize.h"
 #include "PngGraphic.h"
 #include "QtDialogs.h"
@@ -33,13 +36,14 @@ struct TPictureFormats {
   TPictureFormats& operator=(const TPictureFormats&) = delete;
 };
 
-// The application's name (which names its configuration folder) and its language.
-void SetUpApplication(QCoreApplication& Application) {
+// The application's name (which names its configuration folder), then its language from the preferences.
+std::unique_ptr<QSettings> SetUpApplication(QCoreApplication& Application) {
   QCoreApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
   QCoreApplication::setApplicationVersion(QString::fromUtf8(TiloraVersion));
-  const QSettings preferences(PreferencesFileName(), QSettings::IniFormat);
-  InstallLanguage(Application, StartLanguage(preferences),
+  auto preferences = std::make_unique<QSettings>(PreferencesFileName(), QSettings::IniFormat);
+  InstallLanguage(Application, StartLanguage(*preferences),
                   TranslationsFolder(QCoreApplication::applicationDirPath()));
+  return preferences;
 }
 
 bool HasArgument(int argc, char** argv, const char* Argument) {
@@ -71,13 +75,17 @@ int main(int argc, char** argv) {
     return 0;
   }
   QApplication application(argc, argv);
-  SetUpApplication(application);
+  const std::unique_ptr<QSettings> preferences = SetUpApplication(application);
   const TPictureFormats formats;
   TQtDialogs dialogs;
   TOrvMain orvMain(dialogs, DefaultSettingsFile());
   dialogs.SetOwner(&orvMain);
   TSizeForm sizeForm(&orvMain);
   orvMain.SizeForm = &sizeForm;
+  // The preferences dialog, on Ctrl+, (the usual key for preferences).
+  TPreferencesForm preferencesForm(&orvMain);
+  const QShortcut preferencesKey(QKeySequence(Qt::CTRL | Qt::Key_Comma), &orvMain,
+                                 [&] { orvMain.Guarded([&] { preferencesForm.Execute(*preferences); }); });
   orvMain.show();
   return application.exec();
 }

@@ -6,9 +6,11 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 #include <vector>
 
+#include "FPreferences.h"
 #include "GuiTest.h"
 #include "GuiTestWindow.h"
 #include "QtLanguage.h"
@@ -111,6 +113,37 @@ class LanguagesTest : public QObject {
     QCOMPARE(settings.WritePath, std::string("/cfg/Tilora.ini"));
   }
 
+  void PreferencesKeepTheLanguage() {
+    QTemporaryDir dir;
+    QSettings preferences(dir.filePath("Tilora.conf"), QSettings::IniFormat);
+    TPreferencesForm form;
+    const auto shown = [&](const char* Value) {
+      preferences.setValue(LanguagePreferenceKey, Value);
+      form.Load(preferences);
+      return form.LanguageBox->currentData().toString();
+    };
+    QCOMPARE(shown("en"), QString("en"));
+    QCOMPARE(shown("ja"), QString("ja"));
+    QCOMPARE(shown("klingon"), QString("system"));
+    form.LanguageBox->setCurrentIndex(2);
+    form.Store(preferences);
+    QCOMPARE(preferences.value(LanguagePreferenceKey).toString(), QString("en"));
+    QCOMPARE(StartLanguage(preferences), TLanguage::English);
+    // Cancel keeps what was kept.
+    QTimer::singleShot(0, &form, [&] {
+      form.LanguageBox->setCurrentIndex(1);
+      QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+    });
+    QVERIFY(!form.Execute(preferences));
+    QCOMPARE(preferences.value(LanguagePreferenceKey).toString(), QString("en"));
+    QTimer::singleShot(0, &form, [&] {
+      form.LanguageBox->setCurrentIndex(1);
+      QTest::mouseClick(form.OkButton, Qt::LeftButton);
+    });
+    QVERIFY(form.Execute(preferences));
+    QCOMPARE(preferences.value(LanguagePreferenceKey).toString(), QString("ja"));
+  }
+
   void MissingTranslationKeepsJapanese() {
     QTemporaryDir dir;
     const TLanguageScope scope(TLanguage::English, dir.path());
@@ -133,6 +166,7 @@ class LanguagesTest : public QObject {
     TWindowFixture f;
     TOrvMain& w = f.Open();
     const TSizeForm& s = f.SizeForm;
+    const TPreferencesForm p;
     f.Dialogs.FileAnswers = {f.Path("a.png")};
     f.Dialogs.WarningAnswers = {false};
     QTest::mouseClick(w.Button5, Qt::LeftButton);
@@ -179,6 +213,15 @@ class LanguagesTest : public QObject {
         {s.Button4->text(), "16×16　(Ruvola標準)", "16×16 (Ruvola standard)"},
         {s.Button5->text(), "OK", "OK"},
         {s.Button6->text(), "キャンセル", "Cancel"},
+        {p.windowTitle(), "設定", "Preferences"},
+        {p.LanguageGroup->title(), "言語", "Language"},
+        {p.LanguageBox->itemText(0), "システムに合わせる", "Same as the system"},
+        {p.LanguageBox->itemText(1), "日本語", "日本語"},
+        {p.LanguageBox->itemText(2), "English", "English"},
+        {p.LanguageNote->text(), "言語の変更は次の起動から有効になります。",
+         "A new language takes effect at the next start."},
+        {p.OkButton->text(), "OK", "OK"},
+        {p.CancelButton->text(), "キャンセル", "Cancel"},
     };
     for (const TCaption& caption : captions)
       QCOMPARE(caption.Shown,
