@@ -9,6 +9,7 @@
 #include "DibImage.h"
 #include "OrvCuiErrors.h"
 #include "PngGraphic.h"
+#include "TiloraVersion.h"
 #include "ToolCommands.h"
 #include "ToolExport.h"
 
@@ -80,6 +81,7 @@ constexpr const char* Usage =
     "                     (\"duplicates\"), the groups of copies (each chip with its column, row and the\n"
     "                     transform that makes it from the group's first chip) and the empty chips.\n"
     "  --help             Show this text.\n"
+    "  --version          Show the program name and version.\n"
     "\n"
     "Exit status: 0 on success, 1 when reading or writing fails (the editor's message is printed on "
     "standard\n"
@@ -89,7 +91,7 @@ int UsageError(const std::string& Problem) {
   std::cerr << "tilora-tool: " << Problem
             << "\nUsage: tilora-tool convert [--profile standard|rpg2000] [--exact-colors] "
                "[--key-color #RRGGBB] IN OUT | decode IN OUT.pam | info IN | colors IN | "
-               "export IN... --chip WxH ... | duplicates IN --chip WxH | --help\n";
+               "export IN... --chip WxH ... | duplicates IN --chip WxH | --help | --version\n";
   return 2;
 }
 
@@ -98,6 +100,10 @@ int Run(const std::vector<std::string>& Args) {
   const std::string& command = Args[0];
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << Usage;
+    return 0;
+  }
+  if (command == "--version") {
+    std::cout << "tilora-tool " << TiloraVersion << "\n";
     return 0;
   }
   const size_t operands = Args.size() - 1;

@@ -84,6 +84,14 @@ TEST(ToolUsage, HelpExplainsEveryCommand) {
   EXPECT_EQ(run.Err, "");
 }
 
+TEST(ToolUsage, VersionNamesTheProgram) {
+  TempFolder folder;
+  const ToolRun run = RunTool(folder, {"--version"});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out, std::string("tilora-tool ") + TILORA_VERSION + "\n");
+  EXPECT_EQ(run.Err, "");
+}
+
 TEST(ToolUsage, UsageErrorsExitWithStatus2) {
   TempFolder folder;
   const std::vector<std::vector<std::string>> cases = {{},

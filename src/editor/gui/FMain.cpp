@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -20,16 +21,17 @@
 
 namespace {
 
-const char* const PictureFilter =
+const char* const PictureFilter = QT_TRANSLATE_NOOP(
+    "TOrvMain",
     "すべてのファイル (*.bmp;*.png)|*.bmp;*.png|ビットマップ (*.bmp)|*.bmp|PNG イメージファイル "
-    "(*.png)|*.png";
+    "(*.png)|*.png");
 
-TPictureDialog NewPictureDialog(TPictureDialog::TKind Kind, const char* Title) {
-  return {Kind, QString::fromUtf8(Title), QString::fromUtf8(PictureFilter), QStringLiteral("bmp")};
+TPictureDialog NewPictureDialog(TPictureDialog::TKind Kind, const QString& Title) {
+  return {Kind, Title, QCoreApplication::translate("TOrvMain", PictureFilter), QStringLiteral("bmp")};
 }
 
-QPushButton* NewButton(QWidget* Owner, const char* Caption) {
-  return new QPushButton(QString::fromUtf8(Caption), Owner);
+QPushButton* NewButton(QWidget* Owner, const QString& Caption) {
+  return new QPushButton(Caption, Owner);
 }
 
 std::string LocalPath(const QString& FileName) {
@@ -54,9 +56,9 @@ QPoint FittedWindowPosition(const QRect& Frame, const QRect& Available) {
 
 TOrvMain::TOrvMain(TDialogs& Dialogs, TSettingsFile Settings, QWidget* Owner)
     : QMainWindow(Owner),
-      OpenPictureDialog1(NewPictureDialog(TPictureDialog::Open, "素材を開く")),
-      OpenPictureDialog2(NewPictureDialog(TPictureDialog::Open, "ファイルを開く")),
-      SavePictureDialog1(NewPictureDialog(TPictureDialog::Save, "画像を保存する")),
+      OpenPictureDialog1(NewPictureDialog(TPictureDialog::Open, tr("素材を開く"))),
+      OpenPictureDialog2(NewPictureDialog(TPictureDialog::Open, tr("ファイルを開く"))),
+      SavePictureDialog1(NewPictureDialog(TPictureDialog::Save, tr("画像を保存する"))),
       FDialogs(Dialogs),
       FSettings(std::move(Settings)) {
   BuildControls();
@@ -92,27 +94,27 @@ void TOrvMain::BuildControls() {
 
   // The command row keeps its designed sizes: GroupBox1 at the left, GroupBox2 and Button7 anchored right.
   Panel1 = new QWidget;
-  GroupBox1 = new QGroupBox(QString::fromUtf8("編集"), Panel1);
-  Button1 = NewButton(GroupBox1, "新規");
-  Button2 = NewButton(GroupBox1, "読込");
-  Button3 = NewButton(GroupBox1, "保存");
-  Button4 = NewButton(GroupBox1, "サイズ変更");
+  GroupBox1 = new QGroupBox(tr("編集"), Panel1);
+  Button1 = NewButton(GroupBox1, tr("新規"));
+  Button2 = NewButton(GroupBox1, tr("読込", "edit image"));
+  Button3 = NewButton(GroupBox1, tr("保存"));
+  Button4 = NewButton(GroupBox1, tr("サイズ変更"));
   const int edit = PlaceControls({{Button1, 8, 16, 57, 25},
                                   {Button2, 71, 16, 58, 25},
                                   {Button3, 135, 16, 58, 25},
                                   {Button4, 199, 16, 64, 25}});
   GroupBox1->setFixedSize(273 + edit, 49);
 
-  GroupBox2 = new QGroupBox(QString::fromUtf8("素材"), Panel1);
-  Button5 = NewButton(GroupBox2, "読込");
+  GroupBox2 = new QGroupBox(tr("素材"), Panel1);
+  Button5 = NewButton(GroupBox2, tr("読込", "material"));
   ComboBox1 = new QComboBox(GroupBox2);
   ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  Button6 = NewButton(GroupBox2, "破棄");
+  Button6 = NewButton(GroupBox2, tr("破棄"));
   const int material =
       PlaceControls({{Button5, 8, 16, 61, 25}, {ComboBox1, 75, 18, 118, 0}, {Button6, 199, 16, 62, 25}});
   GroupBox2->setFixedSize(270 + material, 49);
 
-  Button7 = NewButton(Panel1, "終了");
+  Button7 = NewButton(Panel1, tr("終了"));
   PlaceControls({{Button7, 0, 0, 65, 25}});
   auto* exit = new QVBoxLayout;
   exit->setContentsMargins(0, 17, 0, 0);
@@ -271,7 +273,7 @@ void TOrvMain::Button5Click() {
 void TOrvMain::Button6Click() {
   const int chosen = ComboBox1->currentIndex();
   if (chosen < 0) return;
-  if (!FDialogs.WarningYesNo(QString::fromUtf8("このグラフィックを破棄していいですか？"))) return;
+  if (!FDialogs.WarningYesNo(tr("このグラフィックを破棄していいですか？"))) return;
   MaterialFiles->Delete(chosen);
   ComboBox1->removeItem(chosen);
   ComboBox1->setCurrentIndex(-1);

@@ -23,8 +23,8 @@ TWinSpinEdit* NewField(QWidget* Owner, int64_t Start) {
   return field;
 }
 
-QPushButton* NewButton(QWidget* Owner, const char* Caption) {
-  return new QPushButton(QString::fromUtf8(Caption), Owner);
+QPushButton* NewButton(QWidget* Owner, const QString& Caption) {
+  return new QPushButton(Caption, Owner);
 }
 
 // The row "幅 [field] ×　高さ [field]" of a group, at its designed places; returns how much wider it became.
@@ -40,28 +40,28 @@ int PlaceSizeRow(QLabel* WidthLabel, TWinSpinEdit* WidthField, QLabel* HeightLab
 
 TSizeForm::TSizeForm(QWidget* Owner) : QDialog(Owner) {
   setObjectName(QStringLiteral("SizeForm"));
-  setWindowTitle(QString::fromUtf8("サイズとか"));
+  setWindowTitle(tr("サイズとか"));
   move(180, 52);
 
-  GroupBox1 = new QGroupBox(QString::fromUtf8("チップサイズ"), this);
-  Label1 = new QLabel(QString::fromUtf8("幅"), GroupBox1);
+  GroupBox1 = new QGroupBox(tr("チップサイズ"), this);
+  Label1 = new QLabel(tr("幅"), GroupBox1);
   WinSpinEdit1 = NewField(GroupBox1, 32);
-  Label2 = new QLabel(QString::fromUtf8("×　高さ"), GroupBox1);
+  Label2 = new QLabel(tr("×　高さ"), GroupBox1);
   WinSpinEdit2 = NewField(GroupBox1, 32);
-  Button1 = NewButton(GroupBox1, "32×32　(Ruvola標準)");
-  Button2 = NewButton(GroupBox1, "24×32　(RPGツクール2000 イベント標準)");
-  Button3 = NewButton(GroupBox1, "16×16　(RPGツクール2000 マップ標準)");
+  Button1 = NewButton(GroupBox1, tr("32×32　(Ruvola標準)"));
+  Button2 = NewButton(GroupBox1, tr("24×32　(RPGツクール2000 イベント標準)"));
+  Button3 = NewButton(GroupBox1, tr("16×16　(RPGツクール2000 マップ標準)"));
 
-  GroupBox2 = new QGroupBox(QString::fromUtf8("画像サイズ"), this);
-  Label3 = new QLabel(QString::fromUtf8("幅"), GroupBox2);
+  GroupBox2 = new QGroupBox(tr("画像サイズ"), this);
+  Label3 = new QLabel(tr("幅"), GroupBox2);
   WinSpinEdit3 = NewField(GroupBox2, 16);
-  Label4 = new QLabel(QString::fromUtf8("×　高さ"), GroupBox2);
+  Label4 = new QLabel(tr("×　高さ"), GroupBox2);
   WinSpinEdit4 = NewField(GroupBox2, 16);
-  Button4 = NewButton(GroupBox2, "16×16　(Ruvola標準)");
+  Button4 = NewButton(GroupBox2, tr("16×16　(Ruvola標準)"));
 
-  Button5 = NewButton(this, "OK");
+  Button5 = NewButton(this, tr("OK"));
   Button5->setDefault(true);
-  Button6 = NewButton(this, "キャンセル");
+  Button6 = NewButton(this, tr("キャンセル"));
 
   // The designed places and the client size of 238 x 246. Where the system font needs more room the dialog
   // grows only in width: the presets share one width, and the groups and the dialog widen with them, the

@@ -1,6 +1,7 @@
 #include "QtDialogs.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
@@ -72,10 +73,13 @@ std::unique_ptr<QFileDialog> CreatePictureDialog(const TPictureDialog& Dialog, Q
 }
 
 std::unique_ptr<QMessageBox> CreateWarningBox(const QString& Text, QWidget* Owner) {
-  auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, QString::fromUtf8("警告"), Text,
-                                           QMessageBox::NoButton, Owner);
-  QPushButton* yes = box->addButton(QString::fromUtf8("はい(&Y)"), QMessageBox::YesRole);
-  QPushButton* no = box->addButton(QString::fromUtf8("いいえ(&N)"), QMessageBox::NoRole);
+  auto box =
+      std::make_unique<QMessageBox>(QMessageBox::Warning, QCoreApplication::translate("TQtDialogs", "警告"),
+                                    Text, QMessageBox::NoButton, Owner);
+  QPushButton* yes =
+      box->addButton(QCoreApplication::translate("TQtDialogs", "はい(&Y)"), QMessageBox::YesRole);
+  QPushButton* no =
+      box->addButton(QCoreApplication::translate("TQtDialogs", "いいえ(&N)"), QMessageBox::NoRole);
   box->setDefaultButton(yes);
   box->setEscapeButton(no);
   return box;

@@ -1,5 +1,6 @@
 #include "QtSettings.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -15,10 +16,20 @@ TSettingsFile SettingsFileFor(const std::string& ExecutableDir, bool ExecutableD
 
 TSettingsFile SettingsFileFor(const std::string& ExecutableDir, const std::string& ConfigDir) {
   const QFileInfo info(QString::fromStdString(ExecutableDir));
-  return SettingsFileFor(ExecutableDir, info.isDir() && info.isWritable(), ConfigDir);
+  const bool installed = !InstalledDataFolder(QString::fromStdString(ExecutableDir)).isEmpty();
+  return SettingsFileFor(ExecutableDir, info.isDir() && info.isWritable() && !installed, ConfigDir);
 }
 
 TSettingsFile DefaultSettingsFile() {
   return SettingsFileFor(ExtractFilePath(ExecutableFileName()),
                          QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString());
+}
+
+QString PreferencesFileName() {
+  return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/Tilora.conf");
+}
+
+QString InstalledDataFolder(const QString& ExecutableDir) {
+  const QString folder = QDir::cleanPath(QDir(ExecutableDir).filePath(QStringLiteral("../share/tilora")));
+  return QFileInfo(folder).isDir() ? folder : QString();
 }

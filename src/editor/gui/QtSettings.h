@@ -1,6 +1,6 @@
-// Where the settings file Tilora.ini lives: beside the executable when that folder is writable, otherwise in
-// the user's configuration folder. It is read from where it is written; a configuration folder without the
-// file yet takes the one beside the executable.
+// Where the settings file Tilora.ini lives: beside the executable when that folder is writable and not part
+// of an installed tree, otherwise in the user's configuration folder. It is read from where it is written; a
+// configuration folder without the file yet takes the one beside the executable.
 #pragma once
 
 #include <string>
@@ -17,7 +17,15 @@ inline const char* const SettingsFileName = "Tilora.ini";
 // and the configuration folder.
 TSettingsFile SettingsFileFor(const std::string& ExecutableDir, bool ExecutableDirWritable,
                               const std::string& ConfigDir);
-// The same, with the executable folder's writability as the running user has it.
+// The same, with the executable folder taken as writable when the running user may write it and it is not the
+// "bin" folder of an installed tree (one with "../share/tilora" beside it), which root may write too.
 TSettingsFile SettingsFileFor(const std::string& ExecutableDir, const std::string& ConfigDir);
 // The settings file of the running program (QStandardPaths::AppConfigLocation as the configuration folder).
 TSettingsFile DefaultSettingsFile();
+
+class QString;
+// The data folder of an installed tree, "../share/tilora" from the executable's folder; empty when there is
+// none (a build tree or a portable copy).
+QString InstalledDataFolder(const QString& ExecutableDir);
+// The file of the other preferences (QSettings, INI format): "Tilora.conf" in the configuration folder.
+QString PreferencesFileName();
