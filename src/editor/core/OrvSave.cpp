@@ -120,13 +120,21 @@ std::shared_ptr<TBitmapImage> PalettePicture(const TExactColors& Exact, const st
   return picture;
 }
 
+// A PNG graphic that writes a tIME chunk only when the options ask for one.
+void ApplyTimeStamp(TPngGraphic& Png, const TSaveOptions& Options) {
+  if (Options.TimeStamp) return;
+  Png.UseCurrentTime = false;
+  Png.ImageTime = TPngTime{};
+}
+
 // Writes a picture by the file kind: PNG through the PNG graphic (with a palette alpha table when given), BMP
 // by the platform bitmap's writer, each through the atomic save.
 void WritePicture(TImageFileKind Kind, const std::string& FileName, TGraphic& Picture,
-                  std::vector<uint8_t> Transparency = {}) {
+                  const TSaveOptions& Options, std::vector<uint8_t> Transparency = {}) {
   if (Kind == TImageFileKind::Png) {
     TPngGraphic png;
     png.Assign(&Picture);
+    ApplyTimeStamp(png, Options);
     png.TransparencyTable = std::move(Transparency);
     SaveFileAtomically(FileName, [&png](TStream& Stream) { png.SaveToStream(Stream); });
   } else {
@@ -139,7 +147,8 @@ void WritePicture(TImageFileKind Kind, const std::string& FileName, TGraphic& Pi
 // A sheet with transparent pixels: PNG as a palette with tRNS when at most 256 colour + alpha values (fully
 // transparent entries first, then translucent ones, so that tRNS ends early), else RGB + alpha; BMP as 32
 // bits with an alpha mask.
-void SaveWithAlpha(TImageFileKind Kind, const std::string& FileName, TBitmap& Image, TBitmap& Alpha) {
+void SaveWithAlpha(TImageFileKind Kind, const std::string& FileName, TBitmap& Image, TBitmap& Alpha,
+                   const TSaveOptions& Options) {
   if (Kind == TImageFileKind::Bmp) {
     SaveFileAtomically(FileName, [&](TStream& Stream) { SaveBmpWithAlpha(Stream, Image, Alpha); });
     return;
@@ -157,11 +166,12 @@ void SaveWithAlpha(TImageFileKind Kind, const std::string& FileName, TBitmap& Im
       transparency.push_back(static_cast<uint8_t>(exact->Keys[order[i]] >> 24));
     TBitmap picture;
     picture.SetImage(PalettePicture(*exact, order));
-    WritePicture(Kind, FileName, picture, std::move(transparency));
+    WritePicture(Kind, FileName, picture, Options, std::move(transparency));
     return;
   }
   TPngGraphic png;
   png.Assign(&Image);
+  ApplyTimeStamp(png, Options);
   png.AlphaBitmap().Assign(&Alpha);
   png.HasAlpha = true;
   SaveFileAtomically(FileName, [&png](TStream& Stream) { png.SaveToStream(Stream); });
@@ -332,13 +342,13 @@ TSaveResult TOrvDatas::SaveEditImage(const std::string& FileName, const TSaveOpt
     TRpgSheet sheet;
     BuildRpg2000Sheet(*EditImage, plane, Options.KeyColor, FileName, sheet);
     // Other programs show the key colour's pixels transparent too when the sheet had transparent pixels.
-    WritePicture(kind, FileName, sheet.Picture,
+    WritePicture(kind, FileName, sheet.Picture, Options,
                  sheet.Transparent ? std::vector<uint8_t>{0} : std::vector<uint8_t>{});
     result.Warnings = std::move(sheet.Warnings);
     return result;
   }
   if (plane) {
-    SaveWithAlpha(kind, FileName, *EditImage, *plane);
+    SaveWithAlpha(kind, FileName, *EditImage, *plane, Options);
     return result;
   }
   if (Options.ExactColors) {
@@ -347,13 +357,13 @@ TSaveResult TOrvDatas::SaveEditImage(const std::string& FileName, const TSaveOpt
       for (size_t i = 0; i < order.size(); ++i) order[i] = i;
       TBitmap picture;
       picture.SetImage(PalettePicture(*exact, order));
-      WritePicture(kind, FileName, picture);
+      WritePicture(kind, FileName, picture, Options);
       return result;
     }
   }
   TDibGraphic dib;
   ReduceForSave(dib);
-  WritePicture(kind, FileName, dib);
+  WritePicture(kind, FileName, dib, Options);
   return result;
 }
 

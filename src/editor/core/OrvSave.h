@@ -39,6 +39,9 @@ struct TSaveOptions {
   // "RPG Maker 2000/2003" for a sheet without transparent pixels: the colour that becomes palette index 0
   // (0x00BBGGRR); -1 takes the top-left pixel's colour.
   TColor KeyColor = -1;
+  // PNG: a tIME chunk with the time of the save, as the designed save writes. Without it two saves of one
+  // sheet give the same bytes.
+  bool TimeStamp = true;
 };
 
 // What a save that succeeded has to tell: warnings that did not stop it.

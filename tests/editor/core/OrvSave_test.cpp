@@ -177,6 +177,39 @@ TEST(ColorBudget, SaysWhenTheDesignedReductionMerges) {
   EXPECT_EQ(ColorBudgetText(doc, {}), "11色 → 4ビット");
 }
 
+TEST(SaveOptions, TimeStampOnlyWhenAsked) {
+  // Every road of a PNG save: the designed reduction, true colour, exact colours, a palette with tRNS, RGB +
+  // alpha and the RPG Maker profile.
+  struct Case {
+    const char* Name;
+    int Colors;
+    bool Transparent;
+    TSaveOptions Options;
+  };
+  const Case cases[] = {{"reduced", 20, false, {}},
+                        {"true colour", 300, false, {}},
+                        {"exact", 20, false, {.ExactColors = true}},
+                        {"palette with tRNS", 20, true, {}},
+                        {"RGB + alpha", 300, true, {}},
+                        {"rpg2000", 20, false, {.Profile = TSaveProfile::Rpg2000}}};
+  const TempFolder folder;
+  const std::string file = folder.Path("s.png");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TOrvDatas doc;
+    SetEdit(doc, *Colours(20, 20, c.Colors, 5),
+            [&](int x, int) { return c.Transparent && x == 3 ? 0 : 255; });
+    for (const bool stamp : {true, false}) {
+      TSaveOptions options = c.Options;
+      options.TimeStamp = stamp;
+      doc.SaveEditImage(file, options);
+      const std::vector<uint8_t> bytes = ReadFileBytes(file);
+      const std::string chunk = "tIME";
+      EXPECT_EQ(std::search(bytes.begin(), bytes.end(), chunk.begin(), chunk.end()) != bytes.end(), stamp);
+    }
+  }
+}
+
 TEST(SaveProfiles, StandardFirstAndFoundByName) {
   ASSERT_EQ(SaveProfiles().size(), 2u);
   EXPECT_STREQ(SaveProfiles()[0].DisplayName, "Standard");
