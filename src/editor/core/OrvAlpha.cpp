@@ -38,17 +38,24 @@ std::shared_ptr<TBitmapImage> ColorKeyPlane(const TBitmap& Image, TColor Key, bo
 
 }  // namespace
 
+void PngPictureWithAlpha(TPngGraphic& Png, TBitmap& Image, TBitmap& Alpha) {
+  TBitmap image, alpha;
+  image.Assign(&Png);
+  if (Png.HasAlpha && IsAlphaPlaneOf(Png.AlphaBitmap(), image))
+    alpha.Assign(&Png.AlphaBitmap());
+  else if (!Png.HasAlpha && Png.TransparentColor != -1)
+    alpha.SetImage(ColorKeyPlane(image, Png.TransparentColor, Png.GrayScale));
+  Image.Assign(&image);
+  Alpha.Assign(&alpha);
+}
+
 void ReadImageFileWithAlpha(const std::string& FileName, TBitmap& Image, TBitmap& Alpha, TPngGraphic* Png) {
   TBitmap image, alpha;
   if (ImageFileKindOf(FileName, "load") == TImageFileKind::Png) {
     TPngGraphic own;
     TPngGraphic& png = Png ? *Png : own;
     ReadPngFile(FileName, png);
-    image.Assign(&png);
-    if (png.HasAlpha && IsAlphaPlaneOf(png.AlphaBitmap(), image))
-      alpha.Assign(&png.AlphaBitmap());
-    else if (!png.HasAlpha && png.TransparentColor != -1)
-      alpha.SetImage(ColorKeyPlane(image, png.TransparentColor, png.GrayScale));
+    PngPictureWithAlpha(png, image, alpha);
   } else {
     ReadBmpFile(FileName, image, &alpha);
   }

@@ -23,6 +23,9 @@ struct TMaterialReadOptions {
 // object with the decoder's results.
 void ReadImageFileWithAlpha(const std::string& FileName, TBitmap& Image, TBitmap& Alpha,
                             TPngGraphic* Png = nullptr);
+// The picture a decoded PNG graphic holds, into Image, and its alpha into Alpha as ReadImageFileWithAlpha
+// takes it.
+void PngPictureWithAlpha(TPngGraphic& Png, TBitmap& Image, TBitmap& Alpha);
 // Empties Alpha when it has no transparent pixel, so that an opaque picture has no plane.
 void DropOpaquePlane(TBitmap& Alpha);
 // Makes the pixels of palette index 0 of an indexed Image fully transparent in Alpha (a plane is made when
