@@ -43,6 +43,9 @@ TChipBlock CutBlock(const TBitmap& Image, const TBitmap& Alpha, const TRect& Are
 // The block turned by Transform (TChipTransform of OrvDuplicates.h): flips keep its size, quarter turns and
 // transposes swap width and height. Offset follows the pixels.
 TChipBlock TransformBlock(const TChipBlock& Block, TChipTransform Transform);
+// Where the part Part of a Width x Height block lies once the block is turned by Transform (as
+// TransformBlock moves its pixels).
+TRect TransformedArea(const TRect& Part, int32_t Width, int32_t Height, TChipTransform Transform);
 // The transform that applying First and then Then gives.
 TChipTransform ComposeTransforms(TChipTransform First, TChipTransform Then);
 // Puts Block with its rectangle's top-left at (X, Y) into Image and its plane Alpha, clipped to the picture:
@@ -55,6 +58,10 @@ TRect BlockPlace(const TBitmap& Image, const TChipBlock& Block, int32_t X, int32
 // Clears Area of Image to white, and to fully transparent where the picture has an alpha plane. Returns the
 // rectangle cleared (clipped; empty when none).
 TRect ClearArea(TBitmap& Image, TBitmap& Alpha, const TRect& Area);
+// Moves Block, cut from Area of Image, to Target: Area is cleared first, so the target keeps what overlaps.
+// With Copy, Area stays as it is.
+void MoveBlock(TBitmap& Image, TBitmap& Alpha, const TChipBlock& Block, const TRect& Area, TPoint Target,
+               bool Copy);
 
 // ---------------------------------------------------------------------------------------------------------------
 // Operations: what each edit did, in the form a project stores and replays
@@ -113,6 +120,15 @@ using TEditOperation = std::variant<TStampOperation, TEraseOperation, TMoveOpera
 
 // ---------------------------------------------------------------------------------------------------------------
 // The history
+
+// A sheet's recipe with the sheet it starts from, as a project keeps it and a rebuild replays it.
+struct TSheetRecipe {
+  // The whole sheet at the start, as a block at (0, 0): its picture, and its alpha plane (none: no plane).
+  TChipBlock Start;
+  int32_t ChipWidth = 0, ChipHeight = 0;
+  // The operations after the start, in order.
+  std::vector<TEditOperation> Operations;
+};
 
 // What an edit, an undo or a redo changed, for repainting: an area of the edit image, or the whole of it
 // (size, chip size or every pixel).
@@ -182,6 +198,14 @@ class TSheetEditor {
   // starts it), in order. They are kept whole when records are dropped for memory: an operation is small,
   // only the undo pixels are large.
   std::vector<TEditOperation> Recipe() const;
+  // The recipe with the sheet it starts from: the sheet just after the New, Load or Rebuild that begins it
+  // (that New or Load is the start, not one of the operations). When that step was dropped for memory, the
+  // recipe starts at the oldest step kept, with what the dropped steps did in its start picture. In time
+  // that follows the areas the recipe's steps changed, besides one copy of the sheet.
+  TSheetRecipe SheetRecipe() const;
+  // Replaces the sheet by Rebuilt's picture, alpha plane and chip size (Recipe replayed from its materials)
+  // as one step of kind Rebuild; undo gives the sheet back as it was. The recipe then is Recipe's.
+  TEditChange Rebuild(const TOrvDatas& Rebuilt, TSheetRecipe Recipe);
 
   // The colour budget of the sheet as ColorBudgetText (OrvSave.h) gives it, kept up to date by every edit,
   // undo and redo in time that follows the area they changed, not the image. A picture replaced around the
