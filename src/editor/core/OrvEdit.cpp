@@ -167,9 +167,42 @@ struct TSheetEditor::TRecord {
   std::vector<TStep> Steps;
   size_t StepsBytes = 0, OperationsBytes = 0;
 
+  // A Rebuild's recipe starts from this sheet; other records' recipes start from their New or Load.
+  std::optional<TChipBlock> Start;
+  int32_t StartChipWidth = 0, StartChipHeight = 0;
+
   size_t Bytes() const { return sizeof(TRecord) + StepsBytes + OperationsBytes; }
   void Add(TEditOperation Operation, TStep Step) {
     StepsBytes += StepBytes(Step);
+    CountOperation(Operation);
+    Operations.push_back(std::move(Operation));
+    Steps.push_back(std::move(Step));
+  }
+  // A Rebuild: the sheet it replaced, and the recipe it replayed.
+  void AddRebuild(TSheetRecipe Recipe, TSheetState Before) {
+    Steps.push_back(std::move(Before));
+    StepsBytes += StepBytes(Steps.back());
+    for (TEditOperation& op : Recipe.Operations) {
+      CountOperation(op);
+      Operations.push_back(std::move(op));
+    }
+    OperationsBytes += BlockBytes(Recipe.Start);
+    Start = std::move(Recipe.Start);
+    StartChipWidth = Recipe.ChipWidth;
+    StartChipHeight = Recipe.ChipHeight;
+  }
+  // After a swap: a whole-image step may now hold a picture of another size.
+  void CountSteps() {
+    StepsBytes = 0;
+    for (const TStep& step : Steps) StepsBytes += StepBytes(step);
+  }
+  // Whether the recipe of the sheet begins with this record: a New, a Load or a Rebuild.
+  bool BeginsRecipe() const {
+    return Kind == TEditKind::Rebuild || std::any_of(Operations.begin(), Operations.end(), WholeImage);
+  }
+
+ private:
+  void CountOperation(const TEditOperation& Operation) {
     OperationsBytes += sizeof(TEditOperation);
     if (const auto* load = std::get_if<TLoadImageOperation>(&Operation))
       OperationsBytes += load->FileName.size();
@@ -181,16 +214,8 @@ struct TSheetEditor::TRecord {
         FLastPixels = stamp->Pixels->Image.get();
       }
     }
-    Operations.push_back(std::move(Operation));
-    Steps.push_back(std::move(Step));
-  }
-  // After a swap: a whole-image step may now hold a picture of another size.
-  void CountSteps() {
-    StepsBytes = 0;
-    for (const TStep& step : Steps) StepsBytes += StepBytes(step);
   }
 
- private:
   const TBitmapImage* FLastPixels = nullptr;
 };
 
@@ -302,13 +327,10 @@ TEditChange TSheetEditor::Move(const TRect& Area, TPoint Target, bool Copy) {
   const TChipBlock block = CutBlock(image, FDocument.EditAlpha, Area);
   const TRect source = ClipTo(image, Area);
   const TRect dest = BlockPlace(image, block, Target.X, Target.Y);
-  // The cells the area leaves are cleared before the moved pixels land, so the target keeps what overlaps.
-  return AreaEdit(Copy ? TEditKind::Copy : TEditKind::Move, TMoveOperation{Area, Target, Copy}, false,
-                  Copy ? std::vector<TRect>{dest} : std::vector<TRect>{source, dest},
-                  [&](TBitmap& Image, TBitmap& Alpha) {
-                    if (!Copy) ClearArea(Image, Alpha, source);
-                    PutBlock(Image, Alpha, block, Target.X, Target.Y);
-                  });
+  return AreaEdit(
+      Copy ? TEditKind::Copy : TEditKind::Move, TMoveOperation{Area, Target, Copy}, false,
+      Copy ? std::vector<TRect>{dest} : std::vector<TRect>{source, dest},
+      [&](TBitmap& Image, TBitmap& Alpha) { MoveBlock(Image, Alpha, block, Area, Target, Copy); });
 }
 
 TEditChange TSheetEditor::Paste(const TChipBlock& Block, TPoint Target) {
@@ -367,6 +389,7 @@ void TSheetEditor::KeepWithinLimit(size_t Keep) {
   while (FBytes > FLimit && dropped < Keep && dropped < FRecords.size()) {
     TRecord& record = *FRecords[dropped];
     // Its operations stay in the recipe.
+    if (record.Kind == TEditKind::Rebuild) FDroppedRecipe.clear();
     for (TEditOperation& op : record.Operations) {
       if (WholeImage(op)) FDroppedRecipe.clear();
       FDroppedRecipe.push_back(std::move(op));
@@ -482,10 +505,9 @@ size_t TSheetEditor::MemoryLimit() const {
 
 std::vector<TEditOperation> TSheetEditor::Recipe() const {
   size_t start = FCurrent;
-  while (start > 0 && std::none_of(FRecords[start - 1]->Operations.begin(),
-                                   FRecords[start - 1]->Operations.end(), WholeImage))
-    --start;
-  // Without a New or Load among the records, the recipe begins with the operations dropped for memory.
+  while (start > 0 && !FRecords[start - 1]->BeginsRecipe()) --start;
+  // Without a New, Load or Rebuild among the records, the recipe begins with the operations dropped for
+  // memory.
   std::vector<TEditOperation> recipe;
   if (start == 0)
     recipe = FDroppedRecipe;
@@ -494,6 +516,67 @@ std::vector<TEditOperation> TSheetEditor::Recipe() const {
   for (size_t i = start; i < FCurrent; ++i)
     recipe.insert(recipe.end(), FRecords[i]->Operations.begin(), FRecords[i]->Operations.end());
   return recipe;
+}
+
+TSheetRecipe TSheetEditor::SheetRecipe() const {
+  size_t first = FCurrent;
+  while (first > 0 && !FRecords[first - 1]->BeginsRecipe()) --first;
+  const TRecord* begins = first > 0 ? FRecords[first - 1].get() : nullptr;
+  TSheetRecipe recipe;
+  if (begins && begins->Kind == TEditKind::Rebuild) {
+    recipe.Start = *begins->Start;
+    recipe.ChipWidth = begins->StartChipWidth;
+    recipe.ChipHeight = begins->StartChipHeight;
+    recipe.Operations = begins->Operations;
+  } else {
+    // The sheet as the New or Load left it (or as the oldest step kept found it): the sheet now, with the
+    // steps after it undone on a copy. Those steps keep the pixels their areas had before them.
+    TOrvDatas sheet;
+    sheet.EditImage->Assign(FDocument.EditImage.get());
+    sheet.EditAlpha.Assign(&FDocument.EditAlpha);
+    sheet.ChipWidth = FDocument.ChipWidth;
+    sheet.ChipHeight = FDocument.ChipHeight;
+    for (size_t i = FCurrent; i > first; --i) {
+      const TRecord& record = *FRecords[i - 1];
+      for (auto step = record.Steps.rbegin(); step != record.Steps.rend(); ++step) {
+        if (const auto* area = std::get_if<TAreaStep>(&*step)) PutPatches(sheet, area->Patches);
+        if (const auto* sizes = std::get_if<TChipSizeStep>(&*step))
+          sheet.SetChipSize(sizes->OldWidth, sizes->OldHeight);
+      }
+    }
+    const TBitmap& image = *sheet.EditImage;
+    recipe.ChipWidth = sheet.ChipWidth;
+    recipe.ChipHeight = sheet.ChipHeight;
+    recipe.Start.Width = image.Width();
+    recipe.Start.Height = image.Height();
+    if (!image.Empty()) {
+      recipe.Start.Image = std::make_shared<TBitmapImage>(image.Image());
+      if (IsAlphaPlaneOf(sheet.EditAlpha, image))
+        recipe.Start.Alpha = std::make_shared<TBitmapImage>(sheet.EditAlpha.Image());
+    }
+  }
+  // The New or Load that begins the recipe is its start; what follows are its operations.
+  for (size_t i = first; i < FCurrent; ++i)
+    recipe.Operations.insert(recipe.Operations.end(), FRecords[i]->Operations.begin(),
+                             FRecords[i]->Operations.end());
+  return recipe;
+}
+
+TEditChange TSheetEditor::Rebuild(const TOrvDatas& Rebuilt, TSheetRecipe Recipe) {
+  TSheetState before = CaptureState(FDocument, true, true);
+  FDocument.SetChipSize(Rebuilt.ChipWidth, Rebuilt.ChipHeight);
+  FDocument.EditImage->Assign(Rebuilt.EditImage.get());
+  FDocument.EditAlpha.Assign(const_cast<TBitmap*>(&Rebuilt.EditAlpha));
+  // A rebuilt sheet stands for no loaded file.
+  FDocument.RestoreLoadedFile({});
+  auto record = std::make_unique<TRecord>();
+  record->Kind = TEditKind::Rebuild;
+  record->AddRebuild(std::move(Recipe), std::move(before));
+  Push(std::move(record));
+  FJoinOpen = false;
+  FTally->Invalidate();
+  KeepWithinLimit(FRecords.size() - 1);
+  return {true, Whole(*FDocument.EditImage)};
 }
 
 std::string TSheetEditor::ColorBudget(const TSaveOptions& Options) {

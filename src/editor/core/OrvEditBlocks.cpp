@@ -120,15 +120,24 @@ TChipBlock TransformBlock(const TChipBlock& Block, TChipTransform Transform) {
   turned.Width = turns ? Block.Height : Block.Width;
   turned.Height = turns ? Block.Width : Block.Height;
   if (Block.Empty()) return turned;
-  // The picture's first and last pixels, found by the inverse transform, bound its place in the turned block.
-  const TChipTransform inverse = Inverse(Transform);
-  const int32_t last[2] = {Block.Offset.X + Block.Image->Width - 1, Block.Offset.Y + Block.Image->Height - 1};
-  const TPoint a = ChipTransformSource(inverse, Block.Offset.X, Block.Offset.Y, turned.Width, turned.Height);
-  const TPoint b = ChipTransformSource(inverse, last[0], last[1], turned.Width, turned.Height);
-  turned.Offset = {std::min(a.X, b.X), std::min(a.Y, b.Y)};
+  const TRect picture = Rect(Block.Offset.X, Block.Offset.Y, Block.Offset.X + Block.Image->Width,
+                             Block.Offset.Y + Block.Image->Height);
+  const TRect place = TransformedArea(picture, Block.Width, Block.Height, Transform);
+  turned.Offset = {place.Left, place.Top};
   turned.Image = TurnImage(*Block.Image, Transform);
   if (Block.Alpha) turned.Alpha = TurnImage(*Block.Alpha, Transform);
   return turned;
+}
+
+TRect TransformedArea(const TRect& Part, int32_t Width, int32_t Height, TChipTransform Transform) {
+  if (Part.Left >= Part.Right || Part.Top >= Part.Bottom) return {};
+  const bool turns = Turns(Transform);
+  const int32_t width = turns ? Height : Width, height = turns ? Width : Height;
+  // The part's first and last pixels, found by the inverse transform, bound its place in the turned block.
+  const TChipTransform inverse = Inverse(Transform);
+  const TPoint a = ChipTransformSource(inverse, Part.Left, Part.Top, width, height);
+  const TPoint b = ChipTransformSource(inverse, Part.Right - 1, Part.Bottom - 1, width, height);
+  return Rect(std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X) + 1, std::max(a.Y, b.Y) + 1);
 }
 
 TChipTransform ComposeTransforms(TChipTransform First, TChipTransform Then) {
@@ -192,4 +201,10 @@ TRect ClearArea(TBitmap& Image, TBitmap& Alpha, const TRect& Area) {
     for (int32_t y = cleared.Top; y < cleared.Bottom; ++y)
       std::memset(Alpha.ScanLine(y) + cleared.Left, 255, static_cast<size_t>(cleared.Width()));
   return cleared;
+}
+
+void MoveBlock(TBitmap& Image, TBitmap& Alpha, const TChipBlock& Block, const TRect& Area, TPoint Target,
+               bool Copy) {
+  if (!Copy) ClearArea(Image, Alpha, Area);
+  PutBlock(Image, Alpha, Block, Target.X, Target.Y);
 }
