@@ -87,6 +87,16 @@ std::vector<TProjectMaterial> DescribeMaterials(std::span<const TEditOperation> 
 // The materials whose files differ from their digests (changed, or no longer readable).
 std::vector<TProjectMaterial> ChangedMaterials(const TProject& Project);
 
+// The project of a sheet's recipe (TSheetEditor::SheetRecipe): its start as the sheet's size and background,
+// or as the base picture when it is not all white or all transparent; its operations; the materials they
+// stamp from described from their files. The save and export settings, the sheet file, the descriptions of
+// materials that cannot be read now and the fields to keep come from Previous (the project last opened or
+// saved) when given. An empty sheet raises EProjectError.
+TProject MakeProject(const TSheetRecipe& Recipe, const TProject* Previous = nullptr);
+// The recipe of a project: its start (the base picture, or a sheet of the background, white ones in the
+// display format as New makes them) and its operations.
+TSheetRecipe ProjectRecipe(const TProject& Project);
+
 // ---------------------------------------------------------------------------------------------------------------
 // Replay
 
@@ -103,19 +113,18 @@ struct TReplayProblem {
   std::vector<TChipCell> Cells;  // in the order met, each once
 };
 
-// Rebuilds a sheet on a document: the start (background or base picture), then the operations in order, with
-// every material read once by the document's own reader. Nothing is recorded for undo.
+// Rebuilds a sheet on a document: the recipe's start, then its operations in order, with every material read
+// once by the document's own reader. Nothing is recorded for undo.
 class TProjectReplay {
  public:
-  explicit TProjectReplay(TOrvDatas& Sheet);
+  // Materials: what the project knew of them, for telling the chips that no longer fit.
+  explicit TProjectReplay(TOrvDatas& Sheet, std::span<const TProjectMaterial> Materials = {});
   ~TProjectReplay();
   TProjectReplay(const TProjectReplay&) = delete;
   TProjectReplay& operator=(const TProjectReplay&) = delete;
 
-  // The sheet as the project starts it: its size, chip size, background and base picture.
-  void Start(const TProject& Project);
-  // Applies one operation; the known sizes of the materials (for telling chips that no longer fit) are
-  // those of Start's project.
+  // The sheet as the recipe starts it (sharing the start's pixels until they change), and its chip size.
+  void Start(const TSheetRecipe& Recipe);
   void Apply(const TEditOperation& Operation);
   // The problems met so far, one entry per material and kind.
   const std::vector<TReplayProblem>& Problems() const { return FProblems; }
@@ -132,7 +141,9 @@ class TProjectReplay {
   std::vector<TReplayProblem> FProblems;
 };
 
-// Start and every operation of the project on Sheet; returns the problems.
+// The recipe replayed on Sheet; returns the problems.
+std::vector<TReplayProblem> ReplayRecipe(const TSheetRecipe& Recipe,
+                                         std::span<const TProjectMaterial> Materials, TOrvDatas& Sheet);
 std::vector<TReplayProblem> ReplayProject(const TProject& Project, TOrvDatas& Sheet);
 
 // One line of English for a problem, the material named as the project file names it:
