@@ -12,6 +12,7 @@
 #include "TiloraVersion.h"
 #include "ToolCommands.h"
 #include "ToolExport.h"
+#include "ToolProject.h"
 
 namespace {
 
@@ -80,6 +81,15 @@ constexpr const char* Usage =
     "one\n"
     "                     (\"duplicates\"), the groups of copies (each chip with its column, row and the\n"
     "                     transform that makes it from the group's first chip) and the empty chips.\n"
+    "  build PROJECT [--out DIR]\n"
+    "                     Rebuild the sheet of a Tilora project (.tilora) from its materials: replay its\n"
+    "                     stamps, erases and moves in order and write the sheet and its export (tilesets,\n"
+    "                     padded image) with the project's save profile and export settings, where the\n"
+    "                     project names them or, with --out, into DIR under their own names. The files are\n"
+    "                     the same byte for byte on every run (no time stamp unless the project asks for\n"
+    "                     one). A missing or unreadable material is named with the cells it fills, nothing\n"
+    "                     is written and the status is 1; cells whose chips no longer fit their material\n"
+    "                     keep their last pixels and are named as warnings.\n"
     "  --help             Show this text.\n"
     "  --version          Show the program name and version.\n"
     "\n"
@@ -88,10 +98,12 @@ constexpr const char* Usage =
     "error), 2 for a usage error.\n";
 
 int UsageError(const std::string& Problem) {
-  std::cerr << "tilora-tool: " << Problem
-            << "\nUsage: tilora-tool convert [--profile standard|rpg2000] [--exact-colors] "
-               "[--key-color #RRGGBB] IN OUT | decode IN OUT.pam | info IN | colors IN | "
-               "export IN... --chip WxH ... | duplicates IN --chip WxH | --help | --version\n";
+  std::cerr
+      << "tilora-tool: " << Problem
+      << "\nUsage: tilora-tool convert [--profile standard|rpg2000] [--exact-colors] "
+         "[--key-color #RRGGBB] IN OUT | decode IN OUT.pam | info IN | colors IN | "
+         "export IN... --chip WxH ... | duplicates IN --chip WxH | build PROJECT [--out DIR] | --help | "
+         "--version\n";
   return 2;
 }
 
@@ -114,11 +126,13 @@ int Run(const std::vector<std::string>& Args) {
     return false;
   };
   const std::vector<std::string> rest(Args.begin() + 1, Args.end());
-  if (command == "export" || command == "duplicates" || (command == "convert" && IsBatch(rest))) {
+  if (command == "export" || command == "duplicates" || command == "build" ||
+      (command == "convert" && IsBatch(rest))) {
     int status;
     try {
       status = command == "export"       ? ExportCommand(rest)
                : command == "duplicates" ? DuplicatesCommand(rest, std::cout)
+               : command == "build"      ? BuildCommand(rest, std::cerr)
                                          : BatchConvertCommand(rest);
     } catch (const EToolUsage& problem) {
       return UsageError(problem.what());
