@@ -53,6 +53,11 @@ TChipTransform ComposeTransforms(TChipTransform First, TChipTransform Then);
 // alpha copied with the colours (a plane is made for Image when the block carries transparency; opaque
 // where the block has none). Returns the rectangle of Image that was written (empty when none).
 TRect PutBlock(TBitmap& Image, TBitmap& Alpha, const TChipBlock& Block, int32_t X, int32_t Y);
+// Puts Area of Source (and of its plane SourceAlpha; an empty bitmap: opaque) with Area's top-left at (X, Y)
+// as PutBlock puts the block CutBlock cuts of it, without cutting one: the part of Area outside Source is
+// left alone, the part outside Image dropped. Returns the rectangle of Image that was written.
+TRect PutArea(TBitmap& Image, TBitmap& Alpha, const TBitmap& Source, const TBitmap& SourceAlpha,
+              const TRect& Area, int32_t X, int32_t Y);
 // The rectangle of Image that PutBlock writes for Block at (X, Y) (empty when none).
 TRect BlockPlace(const TBitmap& Image, const TChipBlock& Block, int32_t X, int32_t Y);
 // Clears Area of Image to white, and to fully transparent where the picture has an alpha plane. Returns the

@@ -83,17 +83,48 @@ std::shared_ptr<TBitmapImage> CutImage(const TBitmapImage& Image, int64_t X, int
   return part;
 }
 
-// Image turned by Transform, pixel by pixel.
+// Copies Count pixels of Bytes bytes each to Dest, taking them from Source in steps of Step bytes.
+template <int Bytes>
+void GatherRun(const uint8_t* Source, int64_t Step, uint8_t* Dest, int32_t Count) {
+  for (int32_t i = 0; i < Count; ++i, Source += Step, Dest += Bytes) std::memcpy(Dest, Source, Bytes);
+}
+
+// Image turned by Transform. The source of a turned pixel moves by a fixed step along a turned row, so whole
+// pixels are gathered row by row; pictures below 8 bits go pixel by pixel.
 std::shared_ptr<TBitmapImage> TurnImage(const TBitmapImage& Image, TChipTransform Transform) {
   const bool turns = Turns(Transform);
   const int32_t width = turns ? Image.Height : Image.Width, height = turns ? Image.Width : Image.Height;
   auto turned = NewBitmapImage(width, height, Image.PixelFormat, Image.Palette, false);
   turned->Palette = Image.Palette;
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      const TPoint from = ChipTransformSource(Transform, x, y, Image.Width, Image.Height);
-      CopyRun(Row(Image, from.Y), from.X, Row(*turned, y), x, 1, Image.PixelFormat);
+  const int bytes = PixelBytes(Image.PixelFormat);
+  const TPoint origin = ChipTransformSource(Transform, 0, 0, Image.Width, Image.Height);
+  const TPoint next = ChipTransformSource(Transform, 1, 0, Image.Width, Image.Height);
+  const int64_t step = (int64_t{next.X} - origin.X) * bytes + (int64_t{next.Y} - origin.Y) * Image.RowBytes;
+  for (int32_t y = 0; y < height; ++y) {
+    const TPoint from = ChipTransformSource(Transform, 0, y, Image.Width, Image.Height);
+    uint8_t* out = Row(*turned, y);
+    if (bytes == 0) {
+      for (int32_t x = 0; x < width; ++x) {
+        const TPoint pixel = ChipTransformSource(Transform, x, y, Image.Width, Image.Height);
+        CopyRun(Row(Image, pixel.Y), pixel.X, out, x, 1, Image.PixelFormat);
+      }
+      continue;
     }
+    const uint8_t* source = Row(Image, from.Y) + int64_t{from.X} * bytes;
+    switch (bytes) {
+      case 1:
+        GatherRun<1>(source, step, out, width);
+        break;
+      case 2:
+        GatherRun<2>(source, step, out, width);
+        break;
+      case 3:
+        GatherRun<3>(source, step, out, width);
+        break;
+      default:
+        GatherRun<4>(source, step, out, width);
+    }
+  }
   return turned;
 }
 
@@ -159,31 +190,56 @@ TRect BlockPlace(const TBitmap& Image, const TChipBlock& Block, int32_t X, int32
               static_cast<int32_t>(ys.End));
 }
 
-TRect PutBlock(TBitmap& Image, TBitmap& Alpha, const TChipBlock& Block, int32_t X, int32_t Y) {
-  const TRect dest = BlockPlace(Image, Block, X, Y);
-  if (dest.Width() <= 0 || dest.Height() <= 0) return {};
-  // Where the block's pixels start: within the 32-bit range, since some of them land inside the image.
-  const int64_t left = int64_t{X} + Block.Offset.X, top = int64_t{Y} + Block.Offset.Y;
-  // Drawn one to one through the platform's copy, which maps colours into an indexed image; the drawing only
-  // reads the block's pixels. A block that reaches outside is cut to the part that lands first.
-  TBitmap pixels;
-  if (dest.Width() == Block.Image->Width && dest.Height() == Block.Image->Height)
-    pixels.SetImage(std::const_pointer_cast<TBitmapImage>(Block.Image));
-  else
-    pixels.SetImage(CutImage(*Block.Image, dest.Left - left, dest.Top - top, dest.Width(), dest.Height()));
-  pixels.Draw(Image.Canvas(), dest);
+TRect PutArea(TBitmap& Image, TBitmap& Alpha, const TBitmap& Source, const TBitmap& SourceAlpha,
+              const TRect& Area, int32_t X, int32_t Y) {
+  // The part of Area in Source, then the part of that which lands in Image.
+  const TSpan xs = Clip(Area.Left, Extent(Area.Left, Area.Right), Source.Width());
+  const TSpan ys = Clip(Area.Top, Extent(Area.Top, Area.Bottom), Source.Height());
+  if (xs.Empty() || ys.Empty()) return {};
+  const int64_t left = X + (xs.First - Area.Left), top = Y + (ys.First - Area.Top);
+  const TSpan dx = Clip(left, xs.End - xs.First, Image.Width());
+  const TSpan dy = Clip(top, ys.End - ys.First, Image.Height());
+  if (dx.Empty() || dy.Empty()) return {};
+  const TRect dest = Rect(static_cast<int32_t>(dx.First), static_cast<int32_t>(dy.First),
+                          static_cast<int32_t>(dx.End), static_cast<int32_t>(dy.End));
+  const int64_t sourceX = xs.First + (dx.First - left), sourceY = ys.First + (dy.First - top);
+  const TBitmapImage& from = Source.Image();
+  if (from.PixelFormat == Image.PixelFormat() && PixelFormatBitCount(from.PixelFormat) >= 15) {
+    // One true-colour format: the rows as they are.
+    for (int32_t y = dest.Top; y < dest.Bottom; ++y)
+      CopyRun(Row(from, sourceY + (y - dest.Top)), sourceX, Image.ScanLine(y), dest.Left, dest.Width(),
+              from.PixelFormat);
+  } else {
+    // Drawn one to one through the platform's copy, which maps colours into an indexed image.
+    TBitmap pixels;
+    pixels.SetImage(CutImage(from, sourceX, sourceY, dest.Width(), dest.Height()));
+    pixels.Draw(Image.Canvas(), dest);
+  }
 
-  if (!Block.Alpha && Alpha.Empty()) return dest;
+  const bool plane = IsAlphaPlaneOf(SourceAlpha, Source);
+  if (!plane && Alpha.Empty()) return dest;
   if (!IsAlphaPlaneOf(Alpha, Image)) Alpha.SetImage(NewAlphaPlaneImage(Image.Width(), Image.Height()));
   const size_t width = static_cast<size_t>(dest.Width());
   for (int32_t y = dest.Top; y < dest.Bottom; ++y) {
     uint8_t* out = Alpha.ScanLine(y) + dest.Left;
-    if (Block.Alpha)
-      std::memcpy(out, Row(*Block.Alpha, y - top) + (dest.Left - left), width);
+    if (plane)
+      std::memcpy(out, SourceAlpha.ScanLine(static_cast<int>(sourceY + (y - dest.Top))) + sourceX, width);
     else
       std::memset(out, 0, width);
   }
   return dest;
+}
+
+TRect PutBlock(TBitmap& Image, TBitmap& Alpha, const TChipBlock& Block, int32_t X, int32_t Y) {
+  if (Block.Empty()) return {};
+  // The block's rectangle in its picture's coordinates; the picture is only read.
+  TBitmap pixels, plane;
+  pixels.SetImage(std::const_pointer_cast<TBitmapImage>(Block.Image));
+  if (Block.Alpha) plane.SetImage(std::const_pointer_cast<TBitmapImage>(Block.Alpha));
+  return PutArea(
+      Image, Alpha, pixels, plane,
+      Rect(-Block.Offset.X, -Block.Offset.Y, Block.Width - Block.Offset.X, Block.Height - Block.Offset.Y), X,
+      Y);
 }
 
 TRect ClearArea(TBitmap& Image, TBitmap& Alpha, const TRect& Area) {
