@@ -74,7 +74,9 @@ struct TProjectReplay::TShelf {
   std::map<std::pair<TReplayProblem::TKind, std::string>, size_t> ProblemIndex;
   std::vector<std::set<std::pair<int32_t, int32_t>>> ProblemCells;
 
-  TEntry& Get(const TStampOrigin& Origin) {
+  // The material of Origin, held in the pixel format Format of the sheet where that changes no colour (from
+  // an indexed or true-colour picture to true colour), so that its chips are put by plain copies.
+  TEntry& Get(const TStampOrigin& Origin, TPixelFormat Format) {
     const auto [found, fresh] = Entries.try_emplace({Origin.MaterialPath, Origin.IndexZeroTransparent});
     TEntry& entry = found->second;
     if (fresh && FileExists(Origin.MaterialPath)) {
@@ -88,6 +90,8 @@ struct TProjectReplay::TShelf {
         entry.Reason = error.what();
       }
     }
+    const int from = entry.Image.BitCount(), to = PixelFormatBitCount(Format);
+    if (entry.Read && from != to && (from <= 8 || from >= 24) && to >= 24) entry.Image.SetPixelFormat(Format);
     return entry;
   }
 
@@ -160,13 +164,22 @@ void TProjectReplay::ApplyStamp(const TStampOperation& Stamp) {
                    Stamp.Target.X, Stamp.Target.Y);
   };
   const TRect target = placed(area);
-  TShelf::TEntry& material = FShelf->Get(origin);
+  TShelf::TEntry& material = FShelf->Get(origin, image.PixelFormat());
   if (!material.Read) {
     Report(TReplayProblem::TKind::Missing, origin.MaterialPath, material.Reason, CellsOf(target));
     return;
   }
-  TChipBlock block = CutBlock(material.Image, material.Alpha, area);
-  if (origin.Transform != TChipTransform::Identity) block = TransformBlock(block, origin.Transform);
+  // Unturned selections go straight from the material to the sheet; turned ones by way of a block.
+  const bool turned = origin.Transform != TChipTransform::Identity;
+  const TChipBlock block =
+      turned ? TransformBlock(CutBlock(material.Image, material.Alpha, area), origin.Transform)
+             : TChipBlock{};
+  auto put = [&] {
+    if (turned)
+      PutBlock(image, alpha, block, Stamp.Target.X, Stamp.Target.Y);
+    else
+      PutArea(image, alpha, material.Image, material.Alpha, area, Stamp.Target.X, Stamp.Target.Y);
+  };
 
   // The part of the selection that lay in the picture when the project was saved must lie in it still; the
   // cells of the target that need more than the picture now holds keep their pixels.
@@ -174,7 +187,7 @@ void TProjectReplay::ApplyStamp(const TStampOperation& Stamp) {
   const TRect was = known.X > 0 ? Intersection(area, Rect(0, 0, known.X, known.Y)) : area;
   const TRect now = Intersection(area, Rect(0, 0, material.Image.Width(), material.Image.Height()));
   if (Contains(now, was)) {
-    PutBlock(image, alpha, block, Stamp.Target.X, Stamp.Target.Y);
+    put();
     return;
   }
   const TRect needed = placed(was), held = placed(now);
@@ -188,7 +201,7 @@ void TProjectReplay::ApplyStamp(const TStampOperation& Stamp) {
     unfit.push_back(cell);
     kept.emplace_back(box, CutBlock(image, alpha, box));
   }
-  PutBlock(image, alpha, block, Stamp.Target.X, Stamp.Target.Y);
+  put();
   for (const auto& [box, pixels] : kept) PutBlock(image, alpha, pixels, box.Left, box.Top);
   Report(TReplayProblem::TKind::Unfit, origin.MaterialPath, {}, unfit);
 }
