@@ -345,6 +345,8 @@ class TReader {
       document = TJson::parse(Source);
     } catch (const TJson::parse_error& error) {
       Fail("it is not JSON text (error at byte " + std::to_string(error.byte) + ")");
+    } catch (const TJson::out_of_range&) {
+      Fail("it is not JSON text (a number is beyond the range of numbers)");
     }
     if (!document.is_object())
       Fail("it is not a Tilora project (a JSON object with \"format\": \"" + std::string(FormatName) + "\")");

@@ -353,6 +353,9 @@ TEST(ProjectFile, TextThatIsNoProjectIsRefused) {
   ExpectRaises<EProjectError>([] { ParseProject("{\"format\": \"tilora-project\",", "a.tilora"); },
                               "Cannot read project \"a.tilora\": it is not JSON text (error at byte 29).");
   ExpectRaises<EProjectError>(
+      [] { ParseProject("{\"format\": \"tilora-project\", \"version\": 1e400}", "a.tilora"); },
+      "Cannot read project \"a.tilora\": it is not JSON text (a number is beyond the range of numbers).");
+  ExpectRaises<EProjectError>(
       [] { ParseProject("[1, 2]", "a.tilora"); },
       "Cannot read project \"a.tilora\": it is not a Tilora project (a JSON object with \"format\": "
       "\"tilora-project\").");
