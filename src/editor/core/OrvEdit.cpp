@@ -301,7 +301,11 @@ TEditChange TSheetEditor::WholeEdit(TEditKind Kind, TEditOperation Operation, in
     return {};
   record->Kind = Kind;
   record->Add(std::move(Operation), std::move(before));
-  Push(std::move(record));
+  return PushWhole(std::move(record));
+}
+
+TEditChange TSheetEditor::PushWhole(std::unique_ptr<TRecord> Record) {
+  Push(std::move(Record));
   FJoinOpen = false;
   FTally->Invalidate();
   KeepWithinLimit(FRecords.size() - 1);
@@ -572,11 +576,7 @@ TEditChange TSheetEditor::Rebuild(const TOrvDatas& Rebuilt, TSheetRecipe Recipe)
   auto record = std::make_unique<TRecord>();
   record->Kind = TEditKind::Rebuild;
   record->AddRebuild(std::move(Recipe), std::move(before));
-  Push(std::move(record));
-  FJoinOpen = false;
-  FTally->Invalidate();
-  KeepWithinLimit(FRecords.size() - 1);
-  return {true, Whole(*FDocument.EditImage)};
+  return PushWhole(std::move(record));
 }
 
 std::string TSheetEditor::ColorBudget(const TSaveOptions& Options) {

@@ -241,6 +241,8 @@ class TSheetEditor {
   TEditChange WholeEdit(TEditKind Kind, TEditOperation Operation, int32_t ChipWidth, int32_t ChipHeight,
                         TApply Apply);
   void Push(std::unique_ptr<TRecord> Record);
+  // Pushes a record that replaced the whole sheet (New, Load, Rebuild).
+  TEditChange PushWhole(std::unique_ptr<TRecord> Record);
   void DropRedo();
   // Drops the oldest records while memory exceeds the limit, never record Keep or a later one.
   void KeepWithinLimit(size_t Keep);
