@@ -163,6 +163,9 @@ class TSheetEditor {
   // they exceed the limit. The step just made is always kept.
   size_t MemoryUsed() const;
   size_t MemoryLimit() const;
+  // How many of the oldest steps have been dropped for memory since the editor was made, so that a mirror of
+  // the history (the window's undo stack) drops as many of its own.
+  size_t DroppedSteps() const;
 
   // The operations that rebuild the current sheet from its last whole-image change (the New or Load that
   // starts it), in order. They are kept whole when records are dropped for memory: an operation is small,
