@@ -40,6 +40,7 @@ TShiftState ShiftOf(const QMouseEvent& Event) {
 
 TImageView::TImageView(QWidget* Owner) : QWidget(Owner) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
   PictureChanged();
 }
 
@@ -62,7 +63,8 @@ void TImageView::paintEvent(QPaintEvent* Event) {
 }
 
 void TImageView::Report(const TMouseEvent& Handler, QMouseEvent* Event, TShiftState Extra) {
-  const std::optional<TMouseButton> button = ButtonOf(Event->button());
+  const std::optional<TMouseButton> button =
+      Event->type() == QEvent::MouseMove ? std::optional(mbLeft) : ButtonOf(Event->button());
   if (!button || !Handler) return;
   const QPointF at = Event->position();
   Handler(this, *button, ShiftOf(*Event) | Extra, static_cast<int>(std::floor(at.x())),
@@ -82,4 +84,10 @@ void TImageView::mouseReleaseEvent(QMouseEvent* Event) {
   const bool captured = Event->button() == Qt::LeftButton || (Event->buttons() & Qt::LeftButton);
   if (!captured && !rect().contains(Event->position().toPoint())) return;
   Report(OnMouseUp, Event, 0);
+}
+
+void TImageView::mouseMoveEvent(QMouseEvent* Event) {
+  // Only the left button keeps the mouse: moves away from the view are reported while it is held.
+  if (!(Event->buttons() & Qt::LeftButton) && !rect().contains(Event->position().toPoint())) return;
+  Report(OnMouseMove, Event, 0);
 }

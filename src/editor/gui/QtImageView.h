@@ -42,12 +42,16 @@ class TImageView : public QWidget {
   // button wherever it happens, of the others only over the view.
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;
+  // Every move over the view and, while the left button is held, wherever the mouse goes. Button is mbLeft
+  // and means nothing; Shift carries the modifiers and the buttons held.
+  TMouseEvent OnMouseMove;
 
  protected:
   void paintEvent(QPaintEvent* Event) override;
   void mousePressEvent(QMouseEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
   void mouseReleaseEvent(QMouseEvent* Event) override;
+  void mouseMoveEvent(QMouseEvent* Event) override;
 
  private:
   void Report(const TMouseEvent& Handler, QMouseEvent* Event, TShiftState Extra);

@@ -27,10 +27,12 @@ class TScriptedDialogs : public TDialogs {
   // A file dialog: the chosen file, or Cancel (nullopt).
   std::deque<std::optional<std::string>> FileAnswers;
   std::deque<bool> WarningAnswers;
+  std::deque<TSaveChangesAnswer> SaveAnswers;
 
   std::vector<bool> SizeCalls;  // WithImageSize of each call
   std::vector<TPictureDialog> FileCalls;
   std::vector<QString> Warnings;
+  std::vector<QString> SaveQuestions;
   std::vector<QString> Errors;
 
   bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) override {
@@ -59,6 +61,16 @@ class TScriptedDialogs : public TDialogs {
     const bool yes = WarningAnswers.front();
     WarningAnswers.pop_front();
     return yes;
+  }
+  TSaveChangesAnswer AskSaveChanges(const QString& Text) override {
+    SaveQuestions.push_back(Text);
+    if (SaveAnswers.empty()) {
+      Unexpected("unsaved-changes question");
+      return TSaveChangesAnswer::Cancel;
+    }
+    const TSaveChangesAnswer answer = SaveAnswers.front();
+    SaveAnswers.pop_front();
+    return answer;
   }
   void ShowError(const QString& Message) override { Errors.push_back(Message); }
 
