@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "FSize.h"
+#include "QtHistory.h"
 #include "QtPlacement.h"
 
 namespace {
@@ -34,11 +35,11 @@ QPushButton* NewButton(QWidget* Owner, const QString& Caption) {
   return new QPushButton(Caption, Owner);
 }
 
-std::string LocalPath(const QString& FileName) {
+}  // namespace
+
+std::string DocumentPath(const QString& FileName) {
   return FileName.toStdString();
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
 // Window placement
@@ -59,6 +60,7 @@ TOrvMain::TOrvMain(TDialogs& Dialogs, TSettingsFile Settings, QWidget* Owner)
       OpenPictureDialog1(NewPictureDialog(TPictureDialog::Open, tr("素材を開く"))),
       OpenPictureDialog2(NewPictureDialog(TPictureDialog::Open, tr("ファイルを開く"))),
       SavePictureDialog1(NewPictureDialog(TPictureDialog::Save, tr("画像を保存する"))),
+      SaveAsPictureDialog(NewPictureDialog(TPictureDialog::Save, tr("名前を付けて保存"))),
       FDialogs(Dialogs),
       FSettings(std::move(Settings)) {
   BuildControls();
@@ -168,6 +170,11 @@ void TOrvMain::BuildControls() {
 }
 
 void TOrvMain::closeEvent(QCloseEvent* Event) {
+  // A save that fails keeps the window open.
+  bool close = false;
+  Guarded([&] { close = ConfirmUnsavedChanges(); });
+  if (!close) return Event->ignore();
+  if (Editing()) Guarded([this] { StorePreferences(); });
   Guarded([this] { FormDestroy(); });
   Event->accept();
 }
@@ -180,6 +187,7 @@ void TOrvMain::showEvent(QShowEvent* Event) {
 }
 
 bool TOrvMain::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::Leave && (Watched == Image1 || Watched == Image2)) ClearPosition();
   if (Event->type() == QEvent::Expose && Watched == windowHandle() && !FFitted &&
       windowHandle()->isExposed()) {
     FFitted = true;
@@ -203,6 +211,8 @@ void TOrvMain::FitOnScreen() {
 
 void TOrvMain::FormCreate() {
   Document = std::make_unique<TOrvDatas>();
+  Editor = std::make_unique<TSheetEditor>(*Document);
+  History = new THistoryStack(*Editor, this);
   MaterialFiles = std::make_unique<TStringList>();
   for (const std::string& path : FSettings.ReadPaths) {
     if (!FileExists(path)) continue;
@@ -217,44 +227,61 @@ void TOrvMain::FormDestroy() {
   MaterialFiles->SaveToFile(FSettings.WritePath);
 }
 
-// The dialog's values are in 1..65536; anything else is held at the 32-bit limits for the document to judge.
-void TOrvMain::ApplyEnteredChipSize() {
-  Document->SetChipSize(ClampToInt32(SizeForm->EnteredChipWidth()),
-                        ClampToInt32(SizeForm->EnteredChipHeight()));
-}
-
+// New, Load and Resize set the chip size entered in the size dialog, then change the image, through the
+// editor, which records both as one step (the chip size alone when the image step fails, and the error goes
+// on). The dialog's values are in 1..65536; anything else is held at the 32-bit limits for the document to
+// judge.
 void TOrvMain::Button1Click() {
+  if (!ConfirmUnsavedChanges()) return;
   if (!FDialogs.ExecuteSizeForm(*SizeForm, true)) return;
+  EndDrag();
   FEditView.Valid = false;
-  ApplyEnteredChipSize();
-  Document->NewEditImage(ClampToInt32(SizeForm->EnteredColumns()), ClampToInt32(SizeForm->EnteredRows()));
+  RecordEdit([this] {
+    return Editor->NewImage(ClampToInt32(SizeForm->EnteredColumns()), ClampToInt32(SizeForm->EnteredRows()),
+                            ClampToInt32(SizeForm->EnteredChipWidth()),
+                            ClampToInt32(SizeForm->EnteredChipHeight()));
+  });
   RedrawMaterial();
   RedrawEdit();
+  StartDocument(QString());
 }
 
 void TOrvMain::Button2Click() {
+  if (!ConfirmUnsavedChanges()) return;
   QStringList files;
   if (!FDialogs.ExecutePictureDialog(OpenPictureDialog2, files)) return;
+  OpenEditImage(files.front());
+}
+
+void TOrvMain::OpenEditImage(const QString& FileName) {
   if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
+  EndDrag();
   FEditView.Valid = false;
-  ApplyEnteredChipSize();
-  Document->LoadEditImage(LocalPath(files.front()));
+  RecordEdit([&] {
+    return Editor->LoadImage(DocumentPath(FileName), ClampToInt32(SizeForm->EnteredChipWidth()),
+                             ClampToInt32(SizeForm->EnteredChipHeight()));
+  });
   RedrawMaterial();
   RedrawEdit();
+  StartDocument(FileName);
 }
 
 void TOrvMain::Button3Click() {
   if (Image2->Picture().Height() == 0) return;
   QStringList files;
   if (!FDialogs.ExecutePictureDialog(SavePictureDialog1, files)) return;
-  Document->SaveEditImage(LocalPath(files.front()));
+  SaveTo(files.front());
 }
 
 void TOrvMain::Button4Click() {
   if (Image2->Picture().Height() == 0) return;
   // Only the chip size is used, so the dialog comes without its image-size group.
   if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
-  ApplyEnteredChipSize();
+  EndDrag();
+  RecordEdit([this] {
+    return Editor->SetChipSize(ClampToInt32(SizeForm->EnteredChipWidth()),
+                               ClampToInt32(SizeForm->EnteredChipHeight()));
+  });
   RedrawMaterial();
   RedrawEdit();
 }
@@ -263,11 +290,15 @@ void TOrvMain::Button5Click() {
   QStringList files;
   if (!FDialogs.ExecutePictureDialog(OpenPictureDialog1, files)) return;
   const int chosen = ComboBox1->currentIndex();
-  for (const QString& file : files) {
-    MaterialFiles->Add(LocalPath(file));
-    ComboBox1->addItem(QString::fromStdString(ExtractFileName(LocalPath(file))));
-  }
+  AppendMaterials(files);
   ComboBox1->setCurrentIndex(chosen);
+}
+
+void TOrvMain::AppendMaterials(const QStringList& Files) {
+  for (const QString& file : Files) {
+    MaterialFiles->Add(DocumentPath(file));
+    ComboBox1->addItem(QString::fromStdString(ExtractFileName(DocumentPath(file))));
+  }
 }
 
 void TOrvMain::Button6Click() {
@@ -291,6 +322,7 @@ void TOrvMain::ComboBox1Change() {
   if (FileExists(path)) {
     FMaterialView.Valid = false;
     Document->LoadMaterial(path);
+    FMaterialPath = path;
   }
   RedrawMaterial();
 }
@@ -305,10 +337,9 @@ void TOrvMain::Image1MouseUp(QObject*, TMouseButton Button, TShiftState Shift, i
   if (Button == mbRight || (Shift & ssRight)) return;
   Document->ReleaseSelection(Selection, X, Y);
   RedrawSelectionChange();
-}
-
-void TOrvMain::Image2MouseDown(QObject*, TMouseButton, TShiftState, int X, int Y) {
-  RedrawEditArea(Document->StampSelection(Selection, X, Y));
+  // The material's selection is the stamp source again.
+  FSheetSource.reset();
+  StampSourceChanged();
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -330,7 +361,9 @@ void TOrvMain::RedrawMaterial() {
   TBitmap& view = Image1->Picture();
   if (!MaterialShown()) {
     Image1->setVisible(false);
+    const bool emptied = Selection != TRect{};
     Selection = TRect{};
+    if (emptied && !FSheetSource) StampSourceChanged();
     FMaterialView.Valid = false;
     view.Assign(nullptr);
     Image1->PictureChanged();
@@ -346,8 +379,10 @@ void TOrvMain::RedrawEdit() {
   TBitmap& view = Image2->Picture();
   Image2->setVisible(true);
   DrawPane(view, *Document->EditImage, Document->ChipWidth, Document->ChipHeight);
+  FShownEditSelection = TRect{};
   Image2->PictureChanged();
   FEditView = {true, Document->ChipWidth, Document->ChipHeight, TRect{}};
+  ShowEditSelection(ShownEditSelection());
 }
 
 bool TOrvMain::ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const {
@@ -374,4 +409,9 @@ void TOrvMain::RedrawEditArea(const TRect& Area) {
   if (!ViewCurrent(FEditView, view, *Document->EditImage)) return RedrawEdit();
   Image2->PictureChanged(
       RestoreViewArea(view, *Document->EditImage, Document->ChipWidth, Document->ChipHeight, Area));
+  // The restored area may have held part of the hatched selection.
+  if (FShownEditSelection != TRect{}) {
+    DrawSelection(view, FShownEditSelection);
+    Image2->PictureChanged(PaneArea(FShownEditSelection, view));
+  }
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
@@ -98,6 +99,31 @@ struct TWindowFixture {
     Window->SizeForm = &SizeForm;
     Window->show();
     (void)QTest::qWaitForWindowExposed(Window.get());
+    return *Window;
+  }
+};
+
+// The window with its editing additions (menus, tool bar, status bar, tools), the preferences file in the
+// fixture's folder. The window is active, so that its keys reach it.
+struct TEditingFixture : TWindowFixture {
+  std::unique_ptr<QSettings> Preferences;
+
+  TEditingFixture() { OpenPreferences(); }
+  ~TEditingFixture() { Window.reset(); }
+  TEditingFixture(const TEditingFixture&) = delete;
+  TEditingFixture& operator=(const TEditingFixture&) = delete;
+
+  QString PreferencesPath() const { return QString::fromStdString(Path("Tilora.conf")); }
+  void OpenPreferences() {
+    Preferences = std::make_unique<QSettings>(PreferencesPath(), QSettings::IniFormat);
+  }
+  TOrvMain& OpenEditing() {
+    Window = std::make_unique<TOrvMain>(Dialogs, Settings());
+    Window->SizeForm = &SizeForm;
+    Window->BuildEditing(*Preferences);
+    Window->show();
+    Window->activateWindow();
+    (void)QTest::qWaitForWindowActive(Window.get());
     return *Window;
   }
 };
