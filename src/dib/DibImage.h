@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,22 @@ void DivideWeighted(std::vector<TDibWeightedItem>& Items, int64_t Start, int64_t
 void DivideTree(std::vector<TDibPixelItem>& Items, int64_t Start, int64_t End, int Depth, int Node,
                 int MaxDepth, std::vector<TDibCutNode>& Tree, int& NodeCount, std::vector<RGBQUAD>& Palette,
                 const TDibProgressStep& ProgressStep, TObject* ProgressOwner);
+
+// The palettes of the two weighted quantisers for a picture known only by its colours and their pixel counts
+// (a colour histogram): what the reductions give, found in time that follows the number of colours, not of
+// pixels. Each colour is given once, with a count above 0; Entries receives, for each colour, the palette
+// index its pixels take.
+struct TDibColorCount {
+  uint8_t Red = 0, Green = 0, Blue = 0;
+  int64_t Count = 0;
+};
+// The palette of ConvertTrueColorTo8BitRGBLow (Depth 8) or ConvertTrueColorTo4BitRGBLow (Depth 4).
+std::vector<RGBQUAD> HistogramQuantizerPalette(std::span<const TDibColorCount> Colors, int Depth,
+                                               std::vector<uint8_t>& Entries);
+// The palette of Convert8BitRGBTo4BitRGB for an 8-bit picture whose used entries have these colours and
+// counts (entries of equal colour may be given as one).
+std::vector<RGBQUAD> IndexQuantizerPalette(std::span<const TDibColorCount> Colors,
+                                           std::vector<uint8_t>& Entries);
 
 // ---------------------------------------------------------------------------------------------------------------
 // Module state

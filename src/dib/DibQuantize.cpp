@@ -170,8 +170,31 @@ void CheckTrueColor(const TDibRecord& source, const char* name) {
 
 constexpr int BinCount = 65536;
 
+inline uint32_t BinNumber(uint8_t red, uint8_t green, uint8_t blue) {
+  return ((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3);
+}
 inline uint32_t BinNumber(const uint8_t* bgr) {
-  return ((bgr[2] >> 3) << 11) | ((bgr[1] >> 2) << 5) | (bgr[0] >> 3);
+  return BinNumber(bgr[2], bgr[1], bgr[0]);
+}
+
+// The item of histogram bin Number from its totals: the bin's base colour plus the mean of its pixels' low
+// bits, weighted by its pixel count.
+TDibWeightedItem BinItem(int32_t number, int64_t red, int64_t green, int64_t blue, int64_t count) {
+  return TDibWeightedItem{static_cast<int32_t>(red / count) + (number >> 11) * 8,
+                          static_cast<int32_t>(green / count) + ((number >> 5) & 63) * 4,
+                          static_cast<int32_t>(blue / count) + (number & 31) * 8, static_cast<int32_t>(count),
+                          number};
+}
+
+// Cuts the items into at most 2^depth palette entries; table[item.Key] receives each item's entry.
+template <class TTable>
+std::vector<RGBQUAD> CutItems(std::vector<TDibWeightedItem>& items, int depth, TTable& table,
+                              const TDibProgressStep& progressStep, TObject* owner) {
+  std::vector<RGBQUAD> palette;
+  DivideWeighted(items, 0, static_cast<int64_t>(items.size()), 0, depth, palette, progressStep, owner);
+  for (const TDibWeightedItem& item : items)
+    table[static_cast<size_t>(item.Key)] = static_cast<uint8_t>(item.Weight);
+  return palette;
 }
 
 // Writes the index of every pixel, found by lookup(pixel address), packed at the result's depth.
@@ -240,15 +263,10 @@ TDibRecord QuantizeByHistogram(const TDibRecord& source, bool useFMO, int depth,
   for (int32_t number = 0; number < BinCount; ++number) {
     const TBinTotal& bin = totals[number];
     if (bin.Count == 0) continue;
-    items.push_back(TDibWeightedItem{static_cast<int32_t>(bin.Red / bin.Count) + (number >> 11) * 8,
-                                     static_cast<int32_t>(bin.Green / bin.Count) + ((number >> 5) & 63) * 4,
-                                     static_cast<int32_t>(bin.Blue / bin.Count) + (number & 31) * 8,
-                                     static_cast<int32_t>(bin.Count), number});
+    items.push_back(BinItem(number, bin.Red, bin.Green, bin.Blue, bin.Count));
   }
-  std::vector<RGBQUAD> palette;
-  DivideWeighted(items, 0, static_cast<int64_t>(items.size()), 0, depth, palette, progressStep, owner);
   std::vector<uint8_t> table(BinCount, 0);
-  for (const TDibWeightedItem& item : items) table[item.Key] = static_cast<uint8_t>(item.Weight);
+  const std::vector<RGBQUAD> palette = CutItems(items, depth, table, progressStep, owner);
 
   TDibRecord result = NewIndexedResult(source, depth, useFMO, name, palette);
   MapPixels(source, result, depth, [&table](const uint8_t* bgr) { return table[BinNumber(bgr)]; });
@@ -325,10 +343,8 @@ TDibRecord Convert8BitRGBTo4BitRGB(const TDibRecord& Source, bool UseFMO,
     items.push_back(
         TDibWeightedItem{c.rgbRed, c.rgbGreen, c.rgbBlue, static_cast<int32_t>(counts[index]), index});
   }
-  std::vector<RGBQUAD> palette;
-  DivideWeighted(items, 0, static_cast<int64_t>(items.size()), 0, 4, palette, ProgressStep, ProgressOwner);
   uint8_t table[256] = {};
-  for (const TDibWeightedItem& item : items) table[item.Key] = static_cast<uint8_t>(item.Weight);
+  const std::vector<RGBQUAD> palette = CutItems(items, 4, table, ProgressStep, ProgressOwner);
 
   TDibRecord result = NewIndexedResult(Source, 4, UseFMO, name, palette);
   for (int64_t y = 0; y < Source.AbsHeight(); ++y) {
@@ -337,4 +353,47 @@ TDibRecord Convert8BitRGBTo4BitRGB(const TDibRecord& Source, bool UseFMO,
     for (int64_t x = 0; x < width; ++x) WritePixel(d, x, 4, table[s[x]]);
   }
   return result;
+}
+
+std::vector<RGBQUAD> HistogramQuantizerPalette(std::span<const TDibColorCount> Colors, int Depth,
+                                               std::vector<uint8_t>& Entries) {
+  // The colours in bin order; each run of one bin becomes the item the bin's pixels would make.
+  std::vector<std::pair<uint32_t, size_t>> byBin;
+  for (size_t i = 0; i < Colors.size(); ++i)
+    byBin.emplace_back(BinNumber(Colors[i].Red, Colors[i].Green, Colors[i].Blue), i);
+  std::sort(byBin.begin(), byBin.end());
+  std::vector<TDibWeightedItem> items;
+  std::vector<size_t> itemOf(Colors.size());
+  for (size_t first = 0; first < byBin.size();) {
+    const uint32_t number = byBin[first].first;
+    int64_t red = 0, green = 0, blue = 0, count = 0;
+    size_t last = first;
+    for (; last < byBin.size() && byBin[last].first == number; ++last) {
+      const TDibColorCount& c = Colors[byBin[last].second];
+      red += (c.Red & 7) * c.Count;
+      green += (c.Green & 3) * c.Count;
+      blue += (c.Blue & 7) * c.Count;
+      count += c.Count;
+      itemOf[byBin[last].second] = items.size();
+    }
+    TDibWeightedItem item = BinItem(static_cast<int32_t>(number), red, green, blue, count);
+    item.Key = static_cast<int32_t>(items.size());
+    items.push_back(item);
+    first = last;
+  }
+  std::vector<uint8_t> table(items.size());
+  std::vector<RGBQUAD> palette = CutItems(items, Depth, table, {}, nullptr);
+  Entries.resize(Colors.size());
+  for (size_t i = 0; i < Colors.size(); ++i) Entries[i] = table[itemOf[i]];
+  return palette;
+}
+
+std::vector<RGBQUAD> IndexQuantizerPalette(std::span<const TDibColorCount> Colors,
+                                           std::vector<uint8_t>& Entries) {
+  std::vector<TDibWeightedItem> items;
+  for (size_t i = 0; i < Colors.size(); ++i)
+    items.push_back(TDibWeightedItem{Colors[i].Red, Colors[i].Green, Colors[i].Blue,
+                                     static_cast<int32_t>(Colors[i].Count), static_cast<int32_t>(i)});
+  Entries.assign(Colors.size(), 0);
+  return CutItems(items, 4, Entries, {}, nullptr);
 }

@@ -1,4 +1,8 @@
-// The colour-cutting quantisers and the 8-to-4-bit palette reduction: hand-computed palettes and indices.
+// The colour-cutting quantisers and the 8-to-4-bit palette reduction: hand-computed palettes and indices, and
+// the same palettes found from colour histograms.
+#include <algorithm>
+#include <random>
+
 #include "DibTestSupport.h"
 
 namespace {
@@ -209,3 +213,83 @@ TEST(DibQuantize, FullPaletteOfManyColours) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pictures of random colours and pixel counts: the colours gather in a few spots, so that many share a bin of
+// the histogram quantiser and some bins hold several colours of different counts.
+struct THistogramPicture {
+  std::vector<TDibColorCount> Colors;
+  std::vector<uint32_t> Pixels;  // 0xRRGGBB, every pixel of every colour
+};
+THistogramPicture RandomHistogram(uint32_t Seed, int ColorCount) {
+  std::mt19937 random(Seed);
+  std::vector<uint32_t> spots(1 + random() % 6);
+  for (uint32_t& s : spots) s = random() & 0xFFFFFF;
+  THistogramPicture picture;
+  std::vector<uint32_t> seen;
+  while (static_cast<int>(picture.Colors.size()) < ColorCount) {
+    const uint32_t spot = spots[random() % spots.size()];
+    const uint32_t color = spot ^ (random() & 0x0F0F0F);
+    if (std::find(seen.begin(), seen.end(), color) != seen.end()) continue;
+    seen.push_back(color);
+    const int count = 1 + static_cast<int>(random() % (random() % 4 == 0 ? 200 : 5));
+    picture.Colors.push_back({static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(color >> 8),
+                              static_cast<uint8_t>(color), count});
+    picture.Pixels.insert(picture.Pixels.end(), static_cast<size_t>(count), color);
+  }
+  std::shuffle(picture.Pixels.begin(), picture.Pixels.end(), random);
+  return picture;
+}
+
+uint32_t ColorValue(const TDibColorCount& c) {
+  return uint32_t{c.Red} << 16 | uint32_t{c.Green} << 8 | c.Blue;
+}
+
+std::vector<uint32_t> PaletteValues(const std::vector<RGBQUAD>& Palette) {
+  std::vector<uint32_t> colors;
+  for (const RGBQUAD& q : Palette) colors.push_back(q.rgbRed << 16 | q.rgbGreen << 8 | q.rgbBlue);
+  return colors;
+}
+
+}  // namespace
+
+TEST(DibQuantize, HistogramPalettesEqualWhatThePicturesGive) {
+  for (uint32_t seed = 1; seed <= 40; ++seed) {
+    SCOPED_TRACE(seed);
+    const THistogramPicture picture = RandomHistogram(seed, 1 + static_cast<int>(seed * 7 % 300));
+    const TDibRecord source = MakeRecord(static_cast<int>(picture.Pixels.size()), 1, 24, {}, picture.Pixels);
+    const std::pair<int, TQuantizer> quantizers[] = {{8, ConvertTrueColorTo8BitRGBLow},
+                                                     {4, ConvertTrueColorTo4BitRGBLow}};
+    for (const auto& [depth, convert] : quantizers) {
+      const TDibRecord reduced = convert(source, false, nullptr, nullptr);
+      std::vector<uint8_t> entries;
+      const std::vector<RGBQUAD> palette = HistogramQuantizerPalette(picture.Colors, depth, entries);
+      ASSERT_EQ(PaletteValues(palette), PaletteOf(reduced)) << depth << " bits";
+      // Every pixel takes its colour's entry.
+      for (size_t i = 0; i < picture.Pixels.size(); ++i) {
+        const size_t color = static_cast<size_t>(
+            std::find_if(picture.Colors.begin(), picture.Colors.end(),
+                         [&](const TDibColorCount& c) { return ColorValue(c) == picture.Pixels[i]; }) -
+            picture.Colors.begin());
+        ASSERT_EQ(DibPixel(reduced, static_cast<int>(i), 0), entries[color]) << i;
+      }
+    }
+
+    // The 8-bit reduction's result taken to 4 bits, with its entries given once each and with equal colours
+    // merged.
+    const TDibRecord eight = ConvertTrueColorTo8BitRGBLow(source, false, nullptr, nullptr);
+    const TDibRecord four = Convert8BitRGBTo4BitRGB(eight, false, nullptr, nullptr);
+    std::vector<TDibColorCount> used;
+    for (const uint32_t index : DibPixels(eight)) {
+      const RGBQUAD& q = eight.Colors[index];
+      auto same = std::find_if(used.begin(), used.end(), [&](const TDibColorCount& c) {
+        return c.Red == q.rgbRed && c.Green == q.rgbGreen && c.Blue == q.rgbBlue;
+      });
+      if (same == used.end()) same = used.insert(used.end(), {q.rgbRed, q.rgbGreen, q.rgbBlue, 0});
+      ++same->Count;
+    }
+    std::vector<uint8_t> entries;
+    EXPECT_EQ(PaletteValues(IndexQuantizerPalette(used, entries)), PaletteOf(four));
+  }
+}

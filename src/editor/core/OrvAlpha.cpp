@@ -1,5 +1,4 @@
-// Alpha planes of the chip document: reading them from files, keeping the edit plane at the image's size and
-// stamping the material's alpha with its colours.
+// Alpha planes of the chip document: reading them from files and keeping the edit plane at the image's size.
 #include "OrvAlpha.h"
 
 #include <algorithm>
@@ -101,19 +100,4 @@ void TOrvDatas::FitEditAlpha(int32_t OldWidth, int32_t OldHeight, bool Transpare
     if (Transparent) std::memset(out + kept, 255, static_cast<size_t>(image.Width() - kept));
   }
   EditAlpha.SetImage(std::move(plane));
-}
-
-void TOrvDatas::StampAlpha(const TRect& Source, const TRect& Dest) {
-  const bool fromMaterial = IsAlphaPlaneOf(MaterialAlpha, *Material);
-  if (!fromMaterial && EditAlpha.Empty()) return;
-  if (!IsAlphaPlaneOf(EditAlpha, *EditImage))
-    EditAlpha.SetImage(NewAlphaPlaneImage(EditImage->Width(), EditImage->Height()));
-  const size_t width = static_cast<size_t>(Dest.Width());
-  for (int32_t k = 0; k < Dest.Height(); ++k) {
-    uint8_t* out = EditAlpha.ScanLine(Dest.Top + k) + Dest.Left;
-    if (fromMaterial)
-      std::memcpy(out, MaterialAlpha.ScanLine(Source.Top + k) + Source.Left, width);
-    else
-      std::memset(out, 0, width);
-  }
 }

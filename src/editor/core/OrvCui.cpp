@@ -3,18 +3,7 @@
 
 #include <algorithm>
 
-namespace {
-
-// One axis of a copy of Length pixels from Source to Dest, cut to [0, SourceSize) and [0, DestSize) on their
-// sides alike. Length ends up 0 or below when nothing is left.
-void ClipAxis(int64_t& Source, int64_t& Dest, int64_t& Length, int64_t SourceSize, int64_t DestSize) {
-  const int64_t skip = std::max<int64_t>({0, -Source, -Dest});
-  Source += skip;
-  Dest += skip;
-  Length = std::min({Length - skip, SourceSize - Source, DestSize - Dest});
-}
-
-}  // namespace
+#include "OrvEdit.h"
 
 TOrvDatas::TOrvDatas() : EditImage(std::make_unique<TBitmap>()), Material(std::make_unique<TBitmap>()) {
   EditImage->SetTransparentColor(clWhite);
@@ -90,18 +79,16 @@ void TOrvDatas::ReleaseSelection(TRect& Selection, int32_t X, int32_t Y) const {
 TRect TOrvDatas::StampSelection(const TRect& Selection, int32_t X, int32_t Y) {
   const TPoint s = SnapToChip(X, Y);
   if (!EditImage || !Material) return TRect{};
-  int64_t sourceX = Selection.Left, sourceY = Selection.Top, destX = s.X, destY = s.Y;
-  int64_t width = int64_t{Selection.Right} - Selection.Left;
-  int64_t height = int64_t{Selection.Bottom} - Selection.Top;
-  ClipAxis(sourceX, destX, width, Material->Width(), EditImage->Width());
-  ClipAxis(sourceY, destY, height, Material->Height(), EditImage->Height());
-  if (width <= 0 || height <= 0) return TRect{};
-  // Both rectangles now lie inside their images, so they fit 32 bits and have the same size: a plain copy.
-  const TRect dest = Rect(static_cast<int32_t>(destX), static_cast<int32_t>(destY),
-                          static_cast<int32_t>(destX + width), static_cast<int32_t>(destY + height));
-  const TRect source = Rect(static_cast<int32_t>(sourceX), static_cast<int32_t>(sourceY),
-                            static_cast<int32_t>(sourceX + width), static_cast<int32_t>(sourceY + height));
-  EditImage->Canvas().CopyRect(dest, Material->Canvas(), source);
-  StampAlpha(source, dest);
-  return dest;
+  // The part of the selection inside the material, and where it lands (in 64 bits: a selection may span more
+  // than the 32-bit range). Pixels whose source lies outside the material are left alone.
+  const int64_t left = std::max(Selection.Left, 0), top = std::max(Selection.Top, 0);
+  const int32_t right = std::min(Selection.Right, Material->Width());
+  const int32_t bottom = std::min(Selection.Bottom, Material->Height());
+  const int64_t destX = s.X + (left - Selection.Left), destY = s.Y + (top - Selection.Top);
+  if (left >= right || top >= bottom || destX >= EditImage->Width() || destY >= EditImage->Height())
+    return TRect{};
+  // A plain copy of those pixels with their alpha, clipped to the edit image.
+  const TChipBlock block = CutBlock(
+      *Material, MaterialAlpha, Rect(static_cast<int32_t>(left), static_cast<int32_t>(top), right, bottom));
+  return PutBlock(*EditImage, EditAlpha, block, static_cast<int32_t>(destX), static_cast<int32_t>(destY));
 }

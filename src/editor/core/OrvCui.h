@@ -96,12 +96,23 @@ class TOrvDatas : public TObject {
   // The designed reduction of the edit image for saving: the DIB the designed save writes.
   void ReduceForSave(TDibGraphic& Dib) const;
 
+  // The indexed file the edit image was loaded from, as the save remembers it (format and palette; no palette
+  // when there is none), for the edit history to keep and put back with the image.
+  struct TLoadedFile {
+    TPixelFormat Format = pfDevice;
+    HPALETTE Palette;
+  };
+  TLoadedFile LoadedFile() const { return {LoadedFormat, LoadedPalette}; }
+  void RestoreLoadedFile(const TLoadedFile& File) {
+    LoadedFormat = File.Format;
+    LoadedPalette = File.Palette;
+  }
+
  private:
   void CheckChipSize() const;
-  // Alpha through the grid rules: the plane follows a resize from OldWidth x OldHeight (new area opaque, or
-  // transparent with Transparent), and a stamp copies the material's alpha (opaque where it has none).
+  // The alpha plane follows a resize from OldWidth x OldHeight (new area opaque, or transparent with
+  // Transparent).
   void FitEditAlpha(int32_t OldWidth, int32_t OldHeight, bool Transparent);
-  void StampAlpha(const TRect& Source, const TRect& Dest);
 
   // The indexed format and palette of the file last loaded as the edit image; no palette when there is none.
   TPixelFormat LoadedFormat = pfDevice;

@@ -37,9 +37,47 @@ class TPixelGrid {
   std::vector<uint32_t> FPixels;
 };
 
-// Position in the original chip (size N x M, or N x N for the turning transforms) of pixel (X, Y) of the
-// transformed chip.
-TPoint SourceOf(TChipTransform Transform, int32_t X, int32_t Y, int32_t W, int32_t H) {
+constexpr std::array<TChipTransform, 8> AllTransforms = {
+    TChipTransform::Identity,  TChipTransform::FlipHorizontal, TChipTransform::FlipVertical,
+    TChipTransform::Rotate180, TChipTransform::Rotate90,       TChipTransform::Rotate270,
+    TChipTransform::Transpose, TChipTransform::AntiTranspose};
+
+struct TChipSheet {
+  const TPixelGrid& Pixels;
+  int32_t ChipWidth, ChipHeight, Columns;
+
+  uint32_t Pixel(int32_t Chip, TPoint P) const {
+    return Pixels.At((Chip % Columns) * ChipWidth + P.X, (Chip / Columns) * ChipHeight + P.Y);
+  }
+  // Hash of the chip as the transform shows it (FNV-1a over the pixel values, in reading order).
+  uint64_t Hash(int32_t Chip, TChipTransform Transform) const {
+    uint64_t hash = 0xCBF29CE484222325ull;
+    for (int32_t y = 0; y < ChipHeight; ++y)
+      for (int32_t x = 0; x < ChipWidth; ++x) {
+        hash ^= Pixel(Chip, ChipTransformSource(Transform, x, y, ChipWidth, ChipHeight));
+        hash *= 0x100000001B3ull;
+      }
+    return hash;
+  }
+  // Whether chip B equals chip A under the transform.
+  bool Equal(int32_t A, TChipTransform Transform, int32_t B) const {
+    for (int32_t y = 0; y < ChipHeight; ++y)
+      for (int32_t x = 0; x < ChipWidth; ++x)
+        if (Pixel(A, ChipTransformSource(Transform, x, y, ChipWidth, ChipHeight)) != Pixel(B, {x, y}))
+          return false;
+    return true;
+  }
+  bool AllEqual(int32_t Chip, uint32_t Value) const {
+    for (int32_t y = 0; y < ChipHeight; ++y)
+      for (int32_t x = 0; x < ChipWidth; ++x)
+        if (Pixel(Chip, {x, y}) != Value) return false;
+    return true;
+  }
+};
+
+}  // namespace
+
+TPoint ChipTransformSource(TChipTransform Transform, int32_t X, int32_t Y, int32_t W, int32_t H) {
   switch (Transform) {
     case TChipTransform::Identity:
       return {X, Y};
@@ -60,45 +98,6 @@ TPoint SourceOf(TChipTransform Transform, int32_t X, int32_t Y, int32_t W, int32
   }
   return {X, Y};
 }
-
-constexpr std::array<TChipTransform, 8> AllTransforms = {
-    TChipTransform::Identity,  TChipTransform::FlipHorizontal, TChipTransform::FlipVertical,
-    TChipTransform::Rotate180, TChipTransform::Rotate90,       TChipTransform::Rotate270,
-    TChipTransform::Transpose, TChipTransform::AntiTranspose};
-
-struct TChipSheet {
-  const TPixelGrid& Pixels;
-  int32_t ChipWidth, ChipHeight, Columns;
-
-  uint32_t Pixel(int32_t Chip, TPoint P) const {
-    return Pixels.At((Chip % Columns) * ChipWidth + P.X, (Chip / Columns) * ChipHeight + P.Y);
-  }
-  // Hash of the chip as the transform shows it (FNV-1a over the pixel values, in reading order).
-  uint64_t Hash(int32_t Chip, TChipTransform Transform) const {
-    uint64_t hash = 0xCBF29CE484222325ull;
-    for (int32_t y = 0; y < ChipHeight; ++y)
-      for (int32_t x = 0; x < ChipWidth; ++x) {
-        hash ^= Pixel(Chip, SourceOf(Transform, x, y, ChipWidth, ChipHeight));
-        hash *= 0x100000001B3ull;
-      }
-    return hash;
-  }
-  // Whether chip B equals chip A under the transform.
-  bool Equal(int32_t A, TChipTransform Transform, int32_t B) const {
-    for (int32_t y = 0; y < ChipHeight; ++y)
-      for (int32_t x = 0; x < ChipWidth; ++x)
-        if (Pixel(A, SourceOf(Transform, x, y, ChipWidth, ChipHeight)) != Pixel(B, {x, y})) return false;
-    return true;
-  }
-  bool AllEqual(int32_t Chip, uint32_t Value) const {
-    for (int32_t y = 0; y < ChipHeight; ++y)
-      for (int32_t x = 0; x < ChipWidth; ++x)
-        if (Pixel(Chip, {x, y}) != Value) return false;
-    return true;
-  }
-};
-
-}  // namespace
 
 const char* ChipTransformName(TChipTransform Transform) {
   switch (Transform) {

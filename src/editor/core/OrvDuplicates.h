@@ -24,6 +24,9 @@ enum class TChipTransform : uint8_t {
 
 // The name scripts see ("identity", "flipHorizontal", ...).
 const char* ChipTransformName(TChipTransform Transform);
+// The pixel of a W x H picture that pixel (X, Y) of its turned copy shows (the turning transforms make an
+// H x W copy).
+TPoint ChipTransformSource(TChipTransform Transform, int32_t X, int32_t Y, int32_t W, int32_t H);
 
 struct TChipCell {
   int32_t Column = 0;

@@ -21,6 +21,7 @@
 #include "OrvSave.h"
 
 class TOrvDatas;
+class TColorTally;
 
 // ---------------------------------------------------------------------------------------------------------------
 // Blocks of pixels
@@ -49,6 +50,8 @@ TChipTransform ComposeTransforms(TChipTransform First, TChipTransform Then);
 // alpha copied with the colours (a plane is made for Image when the block carries transparency; opaque
 // where the block has none). Returns the rectangle of Image that was written (empty when none).
 TRect PutBlock(TBitmap& Image, TBitmap& Alpha, const TChipBlock& Block, int32_t X, int32_t Y);
+// The rectangle of Image that PutBlock writes for Block at (X, Y) (empty when none).
+TRect BlockPlace(const TBitmap& Image, const TChipBlock& Block, int32_t X, int32_t Y);
 // Clears Area of Image to white, and to fully transparent where the picture has an alpha plane. Returns the
 // rectangle cleared (clipped; empty when none).
 TRect ClearArea(TBitmap& Image, TBitmap& Alpha, const TRect& Area);
@@ -56,7 +59,18 @@ TRect ClearArea(TBitmap& Image, TBitmap& Alpha, const TRect& Area);
 // ---------------------------------------------------------------------------------------------------------------
 // Operations: what each edit did, in the form a project stores and replays
 
-enum class TEditKind : uint8_t { Stamp, Erase, Move, Copy, Cut, Paste, NewImage, LoadImage, ChipSize, Rebuild };
+enum class TEditKind : uint8_t {
+  Stamp,
+  Erase,
+  Move,
+  Copy,
+  Cut,
+  Paste,
+  NewImage,
+  LoadImage,
+  ChipSize,
+  Rebuild
+};
 
 // Where a stamp's pixels came from.
 struct TStampOrigin {
@@ -145,7 +159,7 @@ class TSheetEditor {
 
   bool CanUndo() const;
   bool CanRedo() const;
-  // The kind of the step that Undo and Redo would take (for "元に戻す: スタンプ").
+  // The kind of the step that Undo and Redo would take (for "元に戻す: スタンプ"); Stamp when there is none.
   TEditKind UndoKind() const;
   TEditKind RedoKind() const;
   TEditChange Undo();
@@ -173,7 +187,8 @@ class TSheetEditor {
   std::vector<TEditOperation> Recipe() const;
 
   // The colour budget of the sheet as ColorBudgetText (OrvSave.h) gives it, kept up to date by every edit,
-  // undo and redo in time that follows the area they changed, not the image.
+  // undo and redo in time that follows the area they changed, not the image. A picture replaced around the
+  // editor is counted afresh; pixels changed in place around it are not seen.
   std::string ColorBudget(const TSaveOptions& Options);
 
  private:
@@ -183,4 +198,26 @@ class TSheetEditor {
   std::vector<std::unique_ptr<TRecord>> FRecords;
   size_t FCurrent = 0;
   std::optional<size_t> FClean = 0;
+  size_t FBytes = 0;
+  // The last record may take the next stamp or erase of its kind (Join).
+  bool FJoinOpen = false;
+  // The operations of records dropped for memory, from the last New or Load among them.
+  std::vector<TEditOperation> FDroppedRecipe;
+  std::unique_ptr<TColorTally> FTally;
+
+  // An edit of the pixels of Areas (clipped to the sheet) that Apply makes; recorded unless it changed
+  // nothing.
+  template <class TApply>
+  TEditChange AreaEdit(TEditKind Kind, TEditOperation Operation, bool Join, std::vector<TRect> Areas,
+                       TApply Apply);
+  // New or Load: the chip size, then Apply; a failing Apply leaves a chip-size step.
+  template <class TApply>
+  TEditChange WholeEdit(TEditKind Kind, TEditOperation Operation, int32_t ChipWidth, int32_t ChipHeight,
+                        TApply Apply);
+  void Push(std::unique_ptr<TRecord> Record);
+  void DropRedo();
+  // Drops the oldest records while memory exceeds the limit, never record Keep or a later one.
+  void KeepWithinLimit(size_t Keep);
+  // Undoes (Back) or redoes a record's steps.
+  TEditChange Swap(TRecord& Record, bool Back);
 };

@@ -357,26 +357,48 @@ TSaveResult TOrvDatas::SaveEditImage(const std::string& FileName, const TSaveOpt
   return result;
 }
 
-std::string ColorBudgetText(const TOrvDatas& Document, const TSaveOptions& Options) {
-  if (!Document.EditImage || Document.EditImage->Empty()) return {};
-  const TBitmap& image = *Document.EditImage;
-  const TBitmap& plane = Document.EditAlpha;
-  const bool transparent = IsAlphaPlaneOf(plane, image) && HasTransparentPixel(plane);
+std::string ColorBudgetText(const TColorBudgetFacts& Facts, const TSaveOptions& Options) {
   if (Options.Profile == TSaveProfile::Rpg2000) {
-    const int64_t colors = TOrvDatas::CountColors(image);
+    const int64_t colors = Facts.Colors();
     return BudgetText(colors, 8, colors);
   }
-  if (transparent) {
-    const std::optional<TExactColors> exact = FindExactColors(image, &plane, 256);
-    const int64_t values =
-        exact ? static_cast<int64_t>(exact->Keys.size()) : CountColorAlphaValues(image, plane);
-    return BudgetText(values, !exact ? 32 : values <= 16 ? 4 : 8, values);
+  if (Facts.HasTransparentPixel()) {
+    const int64_t values = Facts.ColorAlphaValues();
+    return BudgetText(values, values > 256 ? 32 : values <= 16 ? 4 : 8, values);
   }
-  const int64_t colors = TOrvDatas::CountColors(image);
+  const int64_t colors = Facts.Colors();
   if (Options.ExactColors && colors <= 256) return BudgetText(colors, colors <= 16 ? 4 : 8, colors);
-  TDibGraphic dib;
-  Document.ReduceForSave(dib);
-  TBitmap reduced;
-  reduced.Assign(&dib);
-  return BudgetText(colors, reduced.BitCount(), TOrvDatas::CountColors(reduced));
+  const TDesignedReduction reduced = Facts.DesignedReduction();
+  return BudgetText(colors, reduced.Bits, reduced.Colors);
+}
+
+std::string ColorBudgetText(const TOrvDatas& Document, const TSaveOptions& Options) {
+  if (!Document.EditImage || Document.EditImage->Empty()) return {};
+  // The facts counted from every pixel.
+  class TPixelFacts : public TColorBudgetFacts {
+   public:
+    explicit TPixelFacts(const TOrvDatas& Document) : FDocument(Document) {}
+    bool HasTransparentPixel() const override {
+      const TBitmap& plane = FDocument.EditAlpha;
+      return IsAlphaPlaneOf(plane, *FDocument.EditImage) && ::HasTransparentPixel(plane);
+    }
+    int64_t Colors() const override { return TOrvDatas::CountColors(*FDocument.EditImage); }
+    int64_t ColorAlphaValues() const override {
+      const TBitmap& image = *FDocument.EditImage;
+      if (const std::optional<TExactColors> exact = FindExactColors(image, &FDocument.EditAlpha, 256))
+        return static_cast<int64_t>(exact->Keys.size());
+      return CountColorAlphaValues(image, FDocument.EditAlpha);
+    }
+    TDesignedReduction DesignedReduction() const override {
+      TDibGraphic dib;
+      FDocument.ReduceForSave(dib);
+      TBitmap reduced;
+      reduced.Assign(&dib);
+      return {reduced.BitCount(), TOrvDatas::CountColors(reduced)};
+    }
+
+   private:
+    const TOrvDatas& FDocument;
+  };
+  return ColorBudgetText(TPixelFacts(Document), Options);
 }

@@ -62,3 +62,23 @@ std::optional<TExactColors> FindExactColors(const TBitmap& Image, const TBitmap*
 // "256色 → 8ビット (32色に統合)". A picture with transparent pixels counts its colour + alpha values.
 // Empty for an empty edit image.
 std::string ColorBudgetText(const TOrvDatas& Document, const TSaveOptions& Options);
+
+// The facts of a picture that its colour budget is made of, however they are counted (from the pixels, or
+// from a tally kept up to date by the edits).
+struct TDesignedReduction {
+  int Bits = 0;        // bits per pixel the designed reduction leaves
+  int64_t Colors = 0;  // distinct colours left
+};
+class TColorBudgetFacts {
+ public:
+  virtual ~TColorBudgetFacts() = default;
+  // Whether a pixel is not fully opaque.
+  virtual bool HasTransparentPixel() const = 0;
+  // Distinct 24-bit colours, and distinct colour + alpha values.
+  virtual int64_t Colors() const = 0;
+  virtual int64_t ColorAlphaValues() const = 0;
+  // What the designed reduction (TOrvDatas::ReduceForSave) makes of an opaque picture.
+  virtual TDesignedReduction DesignedReduction() const = 0;
+};
+// The budget text for a non-empty picture of these facts.
+std::string ColorBudgetText(const TColorBudgetFacts& Facts, const TSaveOptions& Options);
