@@ -199,6 +199,7 @@ class TSheetEditor {
   size_t FCurrent = 0;
   std::optional<size_t> FClean = 0;
   size_t FBytes = 0;
+  size_t FDroppedSteps = 0;
   // The last record may take the next stamp or erase of its kind (Join).
   bool FJoinOpen = false;
   // The operations of records dropped for memory, from the last New or Load among them.

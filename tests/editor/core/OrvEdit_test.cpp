@@ -450,6 +450,7 @@ TEST(SheetEditor, MemoryStaysWithinTheLimitDroppingTheOldestSteps) {
   const size_t kept = editor.StepCount();
   EXPECT_GT(kept, 4u);
   EXPECT_LT(kept, 20u);
+  EXPECT_EQ(editor.DroppedSteps() + kept, 61u);  // the New and every stamp
   EXPECT_FALSE(editor.IsClean());
   // The recipe keeps every operation, the New first.
   const std::vector<TEditOperation> recipe = editor.Recipe();
@@ -471,6 +472,7 @@ TEST(SheetEditor, MemoryStaysWithinTheLimitDroppingTheOldestSteps) {
     tight.Stamp(CutBlock(*doc.Material, doc.MaterialAlpha, Rect(0, 32, 32, 64)),
                 FromMaterial(Rect(0, 32, 32, 64)), {32 * cell, 0});
   EXPECT_EQ(tight.StepCount(), 1u);
+  EXPECT_EQ(tight.DroppedSteps(), 1u);
   EXPECT_GT(tight.MemoryUsed(), 1u);
   tight.Undo();
   EXPECT_NE(SheetOf(doc), states.back());
