@@ -147,10 +147,14 @@ void TOrvMain::BuildActions() {
 
   // Short texts for the tool bar, and tool tips that name the keys.
   const std::pair<QAction*, QString> bar[] = {
-      {UndoAction, tr("元に戻す")},         {RedoAction, tr("やり直し")},
-      {StampToolAction, tr("スタンプ")},    {EraseToolAction, tr("消去")},
-      {SelectToolAction, tr("選択")},       {FlipHorizontalAction, tr("左右反転")},
-      {FlipVerticalAction, tr("上下反転")}, {RotateAction, tr("90°回転")},
+      {UndoAction, tr("元に戻す")},
+      {RedoAction, tr("やり直し")},
+      {StampToolAction, tr("スタンプ")},
+      {EraseToolAction, tr("消去")},
+      {SelectToolAction, tr("選択")},
+      {FlipHorizontalAction, tr("左右反転", "tool bar")},
+      {FlipVerticalAction, tr("上下反転", "tool bar")},
+      {RotateAction, tr("90°回転", "tool bar")},
   };
   for (const auto& [action, text] : bar) {
     action->setIconText(text);
@@ -217,6 +221,11 @@ void TOrvMain::BuildStatusBar() {
   ZoomLabel = newLabel("ZoomLabel", 0);
   FileLabel = newLabel("FileLabel", 0);
   ColorBudgetLabel = newLabel("ColorBudgetLabel", 0);
+  PositionLabel->setToolTip(
+      tr("カーソルの位置 (ピクセル) と、その下のチップの列、行、番号 (左上から読む順)"));
+  SelectionLabel->setToolTip(tr("選択範囲の大きさ (チップ数、横×縦)"));
+  ZoomLabel->setToolTip(tr("表示倍率"));
+  ColorBudgetLabel->setToolTip(tr("保存するときの色数とビット数"));
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -310,7 +319,7 @@ void TOrvMain::UpdateSelectionStatus() {
   const TRect& selection = EditSelection != TRect{} ? EditSelection : Selection;
   const TChipCount chips = ChipsIn(selection, Document->ChipWidth, Document->ChipHeight);
   SelectionLabel->setText(chips.Columns == 0 ? QString()
-                                             : tr("選択: %1 × %2 チップ").arg(chips.Columns).arg(chips.Rows));
+                                             : tr("選択 %1×%2").arg(chips.Columns).arg(chips.Rows));
 }
 
 void TOrvMain::ShowPosition(const TBitmap& Picture, int X, int Y) {
@@ -319,13 +328,9 @@ void TOrvMain::ShowPosition(const TBitmap& Picture, int X, int Y) {
       ChipAtPixel(X, Y, Picture.Width(), Picture.Height(), Document->ChipWidth, Document->ChipHeight);
   if (!chip) return ClearPosition();
   PositionLabel->setText(
-      chip->Index ? tr("位置: %1, %2　チップ: 列 %3, 行 %4, 番号 %5")
-                        .arg(X)
-                        .arg(Y)
-                        .arg(chip->Column)
-                        .arg(chip->Row)
-                        .arg(*chip->Index)
-                  : tr("位置: %1, %2　チップ: 列 %3, 行 %4").arg(X).arg(Y).arg(chip->Column).arg(chip->Row));
+      chip->Index
+          ? tr("%1, %2　チップ %3, %4 #%5").arg(X).arg(Y).arg(chip->Column).arg(chip->Row).arg(*chip->Index)
+          : tr("%1, %2　チップ %3, %4").arg(X).arg(Y).arg(chip->Column).arg(chip->Row));
 }
 
 void TOrvMain::ClearPosition() {

@@ -29,7 +29,7 @@ TPreferencesForm::TPreferencesForm(QWidget* Owner) : QDialog(Owner) {
 
   GridGroup = new QGroupBox(tr("グリッドの色"), this);
   GridColorButton = new QPushButton(GridGroup);
-  GridDefaultButton = new QPushButton(tr("既定の色"), GridGroup);
+  GridDefaultButton = new QPushButton(tr("自動に戻す"), GridGroup);
   auto* grid = new QHBoxLayout(GridGroup);
   grid->addWidget(GridColorButton);
   grid->addWidget(GridDefaultButton);
@@ -68,7 +68,7 @@ void TPreferencesForm::SetGridColor(const std::optional<QColor>& Color) {
   QPixmap swatch(24, 12);
   swatch.fill(Color.value_or(Qt::transparent));
   GridColorButton->setIcon(Color ? QIcon(swatch) : QIcon());
-  GridColorButton->setText(Color ? Color->name() : tr("既定"));
+  GridColorButton->setText(Color ? Color->name() : tr("自動"));
   GridDefaultButton->setEnabled(Color.has_value());
 }
 

@@ -13,7 +13,8 @@ class QLabel;
 class QPushButton;
 class QSettings;
 
-// The preference of the grid colour ("#rrggbb"); none for the panes' own colour.
+// The preference of the grid colour ("#rrggbb"); none for the panes' own choice, which keeps the grid visible
+// on dark and light chips alike.
 inline const char* const GridColorPreferenceKey = "gridColor";
 std::optional<QColor> GridColorPreference(const QSettings& Preferences);
 

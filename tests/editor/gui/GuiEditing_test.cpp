@@ -228,7 +228,7 @@ class EditingTest : public QObject {
     MoveMouse(w.Image2, {25, 25});
     QCOMPARE(w.EditSelection, Rect(0, 0, 32, 32));
     QVERIFY(EditViewShows(w, Rect(0, 0, 32, 32)));
-    QCOMPARE(w.SelectionLabel->text(), QString("選択: 2 × 2 チップ"));
+    QCOMPARE(w.SelectionLabel->text(), QString("選択 2×2"));
     QTest::mouseRelease(w.Image2, Qt::LeftButton, {}, {25, 25});
 
     // A drag inside moves it by whole chips; the hatch shows where it goes; the cells it leaves are cleared.
@@ -491,14 +491,14 @@ class EditingTest : public QObject {
     TSheetFixture f;
     TOrvMain& w = f.W;
     MoveMouse(w.Image2, {37, 21}, Qt::NoButton);
-    QCOMPARE(w.PositionLabel->text(), QString("位置: 37, 21　チップ: 列 2, 行 1, 番号 10"));
+    QCOMPARE(w.PositionLabel->text(), QString("37, 21　チップ 2, 1 #10"));
     MoveMouse(w.Image1, {63, 63}, Qt::NoButton);
-    QCOMPARE(w.PositionLabel->text(), QString("位置: 63, 63　チップ: 列 3, 行 3, 番号 15"));
+    QCOMPARE(w.PositionLabel->text(), QString("63, 63　チップ 3, 3 #15"));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(w.Image1, &leave);
     QCOMPARE(w.PositionLabel->text(), QString());
     QCOMPARE(w.ZoomLabel->text(), QString("100%"));
-    QCOMPARE(w.SelectionLabel->text(), QString("選択: 1 × 1 チップ"));  // the material's
+    QCOMPARE(w.SelectionLabel->text(), QString("選択 1×1"));  // the material's
     QCOMPARE(w.FileLabel->text(), QString("無題"));
     const QString white = w.ColorBudgetLabel->text();
     QCOMPARE(white, QString::fromStdString(ColorBudgetText(*w.Document, {})));
@@ -516,7 +516,7 @@ class EditingTest : public QObject {
     f.Dialogs.SizeAnswers.push_back(TSizes{16, 16, 1, 1});
     Click(w.Button2);
     MoveMouse(w.Image2, {39, 5}, Qt::NoButton);
-    QCOMPARE(w.PositionLabel->text(), QString("位置: 39, 5　チップ: 列 2, 行 0"));
+    QCOMPARE(w.PositionLabel->text(), QString("39, 5　チップ 2, 0"));
     QCOMPARE(w.FileLabel->text(), QString("e.bmp"));
     QVERIFY(f.Dialogs.Errors.empty());
   }
