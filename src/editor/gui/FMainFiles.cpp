@@ -132,7 +132,10 @@ void TOrvMain::FillRecentMenu() {
   for (qsizetype i = 0; i < RecentFiles.size(); ++i) {
     const QString file = RecentFiles[i];
     const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QString::number(i + 1);
-    QAction* entry = RecentMenu->addAction(number + QLatin1Char(' ') + QDir::toNativeSeparators(file));
+    // An "&" of the path is shown as it is, not taken for a mnemonic.
+    QAction* entry =
+        RecentMenu->addAction(number + QLatin1Char(' ') +
+                              QDir::toNativeSeparators(file).replace(QLatin1Char('&'), QStringLiteral("&&")));
     connect(entry, &QAction::triggered, this, [this, file] { Guarded([&] { OpenRecentFile(file); }); });
   }
   RecentMenu->addSeparator();
