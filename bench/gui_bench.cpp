@@ -25,6 +25,7 @@ class TNoDialogs : public TDialogs {
   bool ExecuteSizeForm(TSizeForm&, bool) override { return false; }
   bool ExecutePictureDialog(const TPictureDialog&, QStringList&) override { return false; }
   bool WarningYesNo(const QString&) override { return false; }
+  TSaveChangesAnswer AskSaveChanges(const QString&) override { return TSaveChangesAnswer::Cancel; }
   void ShowError(const QString& Message) override {
     std::fprintf(stderr, "error: %s\n", qPrintable(Message));
   }
