@@ -98,8 +98,9 @@ class TOrvMain : public QMainWindow {
   void SetEditZoom(int Zoom) { Image2->SetZoom(Zoom); }
   const TGridColor& GridColor() const { return FGridColor; }
   void SetGridColor(const TGridColor& Grid);
-  // The pane the View menu acts on: the one the mouse is over or was last used in; at first the edit pane.
-  TImageView* ZoomPane() const { return FZoomPane; }
+  // The pane the View menu acts on: the one the mouse is over or was last used in, as long as it is shown;
+  // otherwise, and at first, the edit pane.
+  TImageView* ZoomPane() const { return FZoomPane->isVisible() ? FZoomPane : Image2; }
 
   // Runs an event handler inside the error guard.
   void Guarded(const std::function<void()>& Handler) { RunGuarded(FDialogs, Handler); }

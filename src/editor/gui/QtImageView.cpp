@@ -247,7 +247,7 @@ bool TImageView::WheelZoom(QWheelEvent* Event, QPointF Position) {
   emit Used();
   if (!(Event->modifiers() & Qt::ControlModifier)) return false;
   const int turn = Event->angleDelta().y();
-  if ((turn > 0) != (FWheelRest > 0)) FWheelRest = 0;  // a turn the other way starts afresh
+  if (turn != 0 && (turn > 0) != (FWheelRest > 0)) FWheelRest = 0;  // a turn the other way starts afresh
   FWheelRest += turn;
   const int steps = FWheelRest / WheelStep;
   FWheelRest -= steps * WheelStep;

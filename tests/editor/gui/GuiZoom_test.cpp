@@ -1,7 +1,7 @@
 // The zoomed panes in the window: Ctrl + wheel, the keys and the View menu, clicks and drags at 8x, the
 // selection shown while dragging, what is painted and what a change repaints. The same class runs again with
-// QT_SCALE_FACTOR=2 (a device pixel ratio of 2): every expectation is in view units and device pixels as the
-// ratio makes them.
+// QT_SCALE_FACTOR=2 and 1.5 (device pixel ratios of 2 and 1.5): every expectation is in view units and device
+// pixels as the ratio makes them.
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QComboBox>
@@ -46,10 +46,18 @@ void Wheel(QWidget* Target, QPointF At, int Turn, Qt::KeyboardModifiers Keys = Q
   QApplication::sendEvent(Target, &event);
 }
 
-// The view position (view units) of picture position P: integral at 8x, where a picture pixel is 8 view units
-// at any device pixel ratio (16 device pixels at ratio 2).
+// The view position (view units) of picture position P at 8x, where a picture pixel is 8 view units at the
+// ratios the tests run at (16 device pixels at ratio 2, 12 at ratio 1.5).
 int ViewAt(double P) {
   return static_cast<int>(std::floor(P * 8));
+}
+
+// The first whole view position at or after picture position P (inside pixel P for fractions of a pixel up to
+// 1 - ratio / scale).
+QPoint ViewAt(const TImageView* View, QPointF P) {
+  const TPaneGeometry g = View->Geometry();
+  return QPoint(static_cast<int>(std::ceil(g.ImageToViewCoord(P.x()) - 1e-9)),
+                static_cast<int>(std::ceil(g.ImageToViewCoord(P.y()) - 1e-9)));
 }
 
 // The picture position under a point of the scroll area's viewport.
@@ -96,16 +104,20 @@ QImage Painted(TImageView* View) {
   return image;
 }
 
-// The pane rendered by the core for the whole view, for comparing with what the window paints.
-QImage Rendered(TImageView* View) {
+TColor ToColor(const QColor& C) {
+  return RGB(static_cast<uint8_t>(C.red()), static_cast<uint8_t>(C.green()), static_cast<uint8_t>(C.blue()));
+}
+
+// The pane rendered by the core for the device pixels of the view, for comparing with what the window paints.
+QImage Rendered(TImageView* View, QSize DeviceSize) {
   const TPaneGeometry g = View->Geometry();
-  const TRect area = g.ViewToDevice(Rect(0, 0, View->width(), View->height()));
+  const TRect area = Rect(0, 0, DeviceSize.width(), DeviceSize.height());
   QImage image(area.Width(), area.Height(), QImage::Format_RGB32);
   RenderPane(View->Pane(),
              TPaneRaster{std::span<uint32_t>(reinterpret_cast<uint32_t*>(image.bits()),
                                              static_cast<size_t>(image.sizeInBytes() / 4)),
                          image.bytesPerLine() / 4, area, g.Scale},
-             0);
+             ToColor(View->palette().color(View->backgroundRole())));
   return image;
 }
 
@@ -168,7 +180,8 @@ class ZoomTest : public QObject {
     QVERIFY(viewport->width() > w.Image2->width() + 20);
     Wheel(viewport, QPointF(w.Image2->width() + 10, 5), 120);
     QCOMPARE(w.EditZoom(), 2);
-    QCOMPARE(w.Image2->size(), QSize(64, 64));
+    const int side = static_cast<int>(w.Image2->Geometry().ViewLength(32));
+    QCOMPARE(w.Image2->size(), QSize(side, side));
   }
 
   void KeysAndMenuZoomThePaneLastUsed() {
@@ -210,6 +223,13 @@ class ZoomTest : public QObject {
     QCOMPARE(w.MaterialZoom(), 16);
     w.SetMaterialZoom(0);
     QCOMPARE(w.MaterialZoom(), 1);
+    // A material pane hidden since its last use leaves the keys to the edit pane.
+    QTest::mouseMove(w.Image1, VisiblePoint(w.Image1));
+    f.Dialogs.WarningAnswers.push_back(true);
+    QTest::mouseClick(w.Button6, Qt::LeftButton);
+    QVERIFY(!w.Image1->isVisible());
+    QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(w.EditZoom(), 2);
     QVERIFY(f.Dialogs.Errors.empty());
   }
 
@@ -221,20 +241,22 @@ class ZoomTest : public QObject {
     TOrvMain& b = OpenWithSheet(zoomed, 32, 32);
     b.SetMaterialZoom(8);
     b.SetEditZoom(8);
-    const auto at8 = [](QPoint P, int Offset) {
-      return QPoint(ViewAt(P.x()) + Offset, ViewAt(P.y()) + 7 - Offset);
+    // In the 8x window anywhere inside the pixel; in the 1x window at its first view position.
+    const auto at8 = [&](QPoint P, int Offset) {
+      return ViewAt(b.Image1, QPointF(P.x() + Offset / 8.0, P.y() + (7 - Offset) / 8.0));
     };
+    const auto at1 = [&](QPoint P) { return ViewAt(a.Image1, P); };
     const std::pair<QPoint, QPoint> drags[] = {
         {{40, 10}, {5, 80}}, {{100, 100}, {-40, -1}}, {{250, 3}, {250, 3}}};
     const QPoint stamps[] = {{500, 40}, {1, 1}, {511, 511}};  // (0, 0) would be QTest's "the centre"
     for (size_t i = 0; i < std::size(drags); ++i) {
       const int offset = static_cast<int>(i * 3 % 8);
-      QTest::mousePress(a.Image1, Qt::LeftButton, {}, drags[i].first);
-      QTest::mouseRelease(a.Image1, Qt::LeftButton, {}, drags[i].second);
+      QTest::mousePress(a.Image1, Qt::LeftButton, {}, at1(drags[i].first));
+      QTest::mouseRelease(a.Image1, Qt::LeftButton, {}, at1(drags[i].second));
       QTest::mousePress(b.Image1, Qt::LeftButton, {}, at8(drags[i].first, offset));
       QTest::mouseRelease(b.Image1, Qt::LeftButton, {}, at8(drags[i].second, offset));
       QCOMPARE(b.Selection, a.Selection);
-      QTest::mouseClick(a.Image2, Qt::LeftButton, {}, stamps[i]);
+      QTest::mouseClick(a.Image2, Qt::LeftButton, {}, at1(stamps[i]));
       QTest::mouseClick(b.Image2, Qt::LeftButton, {}, at8(stamps[i], offset));
       QVERIFY(SamePixels(*b.Document->EditImage, *a.Document->EditImage));
     }
@@ -260,7 +282,7 @@ class ZoomTest : public QObject {
     const int s = view->Geometry().Scale;
     QCOMPARE(painted.pixel(48 * s - 1, 40 * s), qRgb(0, 0, 0));
     QCOMPARE(painted.pixel(48 * s, 40 * s), painted.pixel(48 * s + 1, 40 * s));  // outside: the material
-    QCOMPARE(painted, Rendered(view));
+    QCOMPARE(painted, Rendered(view, painted.size()));
     // Moves with the right button held, or none, leave it; the release takes it over.
     Mouse(view, QEvent::MouseMove, QPoint(ViewAt(200), ViewAt(200)), Qt::NoButton,
           Qt::LeftButton | Qt::RightButton);
@@ -285,7 +307,7 @@ class ZoomTest : public QObject {
   void PaintsCrispPixelsAndThinLines() {
     TWindowFixture f;
     TOrvMain& w = OpenWithSheet(f, 4, 3);
-    const int ratio = static_cast<int>(std::lround(w.Image2->devicePixelRatioF()));
+    const double ratio = w.Image2->devicePixelRatioF();
     QTest::mousePress(w.Image1, Qt::LeftButton, {}, QPoint(1, 1));
     QTest::mouseRelease(w.Image1, Qt::LeftButton, {}, QPoint(40, 20));
     QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(1, 1));
@@ -293,12 +315,12 @@ class ZoomTest : public QObject {
       w.SetEditZoom(zoom);
       w.SetMaterialZoom(zoom);
       Settle();
-      const int s = zoom * ratio;
+      const int s = static_cast<int>(std::lround(zoom * ratio));
       QCOMPARE(w.Image2->Geometry().Scale, s);
-      QCOMPARE(w.Image2->size(), QSize(64 * zoom, 48 * zoom));
+      QCOMPARE(w.Image2->size(), QSize(static_cast<int>(std::ceil(64 * s / ratio)),
+                                       static_cast<int>(std::ceil(48 * s / ratio))));
       const QImage edit = Painted(w.Image2);
-      QCOMPARE(edit.size(), QSize(64 * s, 48 * s));
-      QCOMPARE(edit, Rendered(w.Image2));
+      QCOMPARE(edit, Rendered(w.Image2, edit.size()));
       // Picture pixel (3, 2) of the stamp is a square of s x s device pixels of its colour.
       const TColor c = Pattern(3, 2);
       for (int y = 2 * s; y < 3 * s; ++y)
@@ -306,12 +328,13 @@ class ZoomTest : public QObject {
           QCOMPARE(edit.pixel(x, y), qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
       // The grid: the last device column of chip column 0, drawn over the white sheet in black.
       for (int x = 15 * s; x < 17 * s; ++x) QCOMPARE(edit.pixel(x, 40 * s) == qRgb(0, 0, 0), x == 16 * s - 1);
-      QCOMPARE(Painted(w.Image1), Rendered(w.Image1));
+      const QImage material = Painted(w.Image1);
+      QCOMPARE(material, Rendered(w.Image1, material.size()));
     }
     // A fixed grid colour replaces the automatic one.
     w.SetGridColor(TGridColor{false, RGB(255, 0, 0)});
     Settle();
-    const int s = 8 * ratio;
+    const int s = static_cast<int>(std::lround(8 * ratio));
     QCOMPARE(Painted(w.Image2).pixel(16 * s - 1, 40 * s), qRgb(255, 0, 0));
     QCOMPARE(w.Image1->Pane().Grid, w.GridColor());
     // The designed picture behind the checks keeps the black grid.
