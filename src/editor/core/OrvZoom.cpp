@@ -216,6 +216,18 @@ int64_t TPaneGeometry::ViewLength(int64_t Length) const {
   return Ceil64(static_cast<double>(Length) * Scale / Ratio);
 }
 
+TPaneContent PaneOf(const TBitmap* Image, const TBitmap* Alpha, int32_t ChipWidth, int32_t ChipHeight,
+                    std::optional<TRect> Selection, TGridColor Grid) {
+  TPaneContent pane;
+  pane.Image = Image;
+  pane.Alpha = Alpha;
+  pane.ChipWidth = ChipWidth;
+  pane.ChipHeight = ChipHeight;
+  pane.Selection = Selection;
+  pane.Grid = Grid;
+  return pane;
+}
+
 void RenderPane(const TPaneContent& Pane, const TPaneRaster& Raster, TColor Background) {
   const TRect& area = Raster.Area;
   const int64_t width = area.Width(), height = area.Height();

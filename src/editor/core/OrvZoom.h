@@ -94,6 +94,10 @@ struct TPaneContent {
   bool operator==(const TPaneContent&) const = default;
 };
 
+// The pane of Image with its alpha plane, chip size, selection and grid colour, without overlays.
+TPaneContent PaneOf(const TBitmap* Image, const TBitmap* Alpha, int32_t ChipWidth, int32_t ChipHeight,
+                    std::optional<TRect> Selection = std::nullopt, TGridColor Grid = {});
+
 // Renders Raster.Area of the pane at Raster.Scale. Device pixels outside the picture get Background.
 // Opaque pictures draw grid, outline and hatch in the colours the unzoomed drawing gives them on a copy of
 // the picture (an indexed picture: the nearest palette entry; 15 and 16 bits: the colour those formats keep);

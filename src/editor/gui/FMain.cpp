@@ -333,24 +333,13 @@ bool TOrvMain::MaterialShown() const {
 }
 
 TPaneContent TOrvMain::MaterialPane() const {
-  TPaneContent pane;
-  pane.Image = Document->Material.get();
-  pane.Alpha = &Document->MaterialAlpha;
-  pane.ChipWidth = Document->ChipWidth;
-  pane.ChipHeight = Document->ChipHeight;
-  pane.Selection = Selection;
-  pane.Grid = FGridColor;
-  return pane;
+  return PaneOf(Document->Material.get(), &Document->MaterialAlpha, Document->ChipWidth, Document->ChipHeight,
+                Selection, FGridColor);
 }
 
 TPaneContent TOrvMain::EditPane() const {
-  TPaneContent pane;
-  pane.Image = Document->EditImage.get();
-  pane.Alpha = &Document->EditAlpha;
-  pane.ChipWidth = Document->ChipWidth;
-  pane.ChipHeight = Document->ChipHeight;
-  pane.Grid = FGridColor;
-  return pane;
+  return PaneOf(Document->EditImage.get(), &Document->EditAlpha, Document->ChipWidth, Document->ChipHeight,
+                std::nullopt, FGridColor);
 }
 
 void TOrvMain::RedrawMaterial() {

@@ -44,18 +44,6 @@ std::unique_ptr<TBitmap> AlphaFor(const TBitmap& Image) {
   return alpha;
 }
 
-TPaneContent Pane(const TBitmap* Image, const TBitmap* Alpha, int32_t ChipWidth, int32_t ChipHeight,
-                  std::optional<TRect> Selection = std::nullopt, TGridColor Grid = {}) {
-  TPaneContent pane;
-  pane.Image = Image;
-  pane.Alpha = Alpha;
-  pane.ChipWidth = ChipWidth;
-  pane.ChipHeight = ChipHeight;
-  pane.Selection = Selection;
-  pane.Grid = Grid;
-  return pane;
-}
-
 // Renders device Area of the pane into words (0x00RRGGBB per pixel, row by row) through a raster whose rows
 // are longer than the area, so that the stride is honoured.
 std::vector<TColor> Render(const TPaneContent& Pane, int32_t Scale, const TRect& Area) {
@@ -194,8 +182,8 @@ TEST(OrvZoom, RenderedPaneFollowsTheZoomedDrawingRules) {
       for (size_t i = 0; i < std::size(selections); ++i)
         for (const TGridColor& grid : grids)
           for (const bool transparent : {false, true}) {
-            const TPaneContent pane = Pane(image.get(), transparent ? alpha.get() : nullptr, chipWidth,
-                                           chipHeight, selections[i], grid);
+            const TPaneContent pane = PaneOf(image.get(), transparent ? alpha.get() : nullptr, chipWidth,
+                                             chipHeight, selections[i], grid);
             const TRect area = Rect(0, 0, 13 * scale + 4, 9 * scale + 3);
             ASSERT_EQ(Render(pane, scale, area), ModelRegion(pane, scale, area)) << Describe(pane, scale);
           }
@@ -212,14 +200,14 @@ TEST(OrvZoom, OneToOneIsTheUnzoomedDrawing) {
                                      RGB(30, 30, 30), RGB(230, 240, 250)}));
     TBitmap designed;
     DrawPane(designed, *image, 3, 2, &selection);
-    const TPaneContent pane = Pane(image.get(), nullptr, 3, 2, selection, TGridColor{false, clBlack});
+    const TPaneContent pane = PaneOf(image.get(), nullptr, 3, 2, selection, TGridColor{false, clBlack});
     EXPECT_EQ(Render(pane, 1, Rect(0, 0, 11, 7)), PixelColors(designed)) << PixelFormatName(format);
 
     const auto alpha = AlphaFor(*image);
     TBitmap designedWithAlpha;
     DrawPaneWithAlpha(designedWithAlpha, *image, *alpha, 3, 2, &selection);
     const TPaneContent transparent =
-        Pane(image.get(), alpha.get(), 3, 2, selection, TGridColor{false, clBlack});
+        PaneOf(image.get(), alpha.get(), 3, 2, selection, TGridColor{false, clBlack});
     EXPECT_EQ(Render(transparent, 1, Rect(0, 0, 11, 7)), PixelColors(designedWithAlpha))
         << PixelFormatName(format);
     // Over the checkerboard the picture's own colours show (5-5-5 words are not read as 5-6-5).
@@ -232,7 +220,7 @@ TEST(OrvZoom, OneToOneIsTheUnzoomedDrawing) {
   light->Canvas().SetPixel(4, 1, RGB(140, 140, 140));
   TBitmap designed;
   DrawPane(designed, *light, 5, 2);
-  EXPECT_EQ(Render(Pane(light.get(), nullptr, 5, 2), 1, Rect(0, 0, 10, 6)), PixelColors(designed));
+  EXPECT_EQ(Render(PaneOf(light.get(), nullptr, 5, 2), 1, Rect(0, 0, 10, 6)), PixelColors(designed));
 }
 
 TEST(OrvZoom, AutomaticGridIsWhiteOverDarkAndBlackOverLightPixels) {
@@ -240,7 +228,7 @@ TEST(OrvZoom, AutomaticGridIsWhiteOverDarkAndBlackOverLightPixels) {
   image.SetImage(NewBitmapImage(4, 2, pf24bit, nullptr, false));
   const TColor colors[] = {clBlack, RGB(127, 127, 127), RGB(128, 128, 128), clWhite};
   for (int x = 0; x < 4; ++x) image.Canvas().SetPixel(x, 0, colors[x]);
-  const TPaneContent pane = Pane(&image, nullptr, 1, 1);
+  const TPaneContent pane = PaneOf(&image, nullptr, 1, 1);
   const std::vector<TColor> device = Render(pane, 2, Rect(0, 0, 8, 1));  // the first device row
   EXPECT_EQ(device, (std::vector<TColor>{clBlack, clWhite, RGB(127, 127, 127), clWhite, RGB(128, 128, 128),
                                          clBlack, clWhite, clBlack}));
@@ -252,7 +240,7 @@ TEST(OrvZoom, RegionRenderedInPiecesEqualsTheRegionRenderedWhole) {
   const auto alpha = AlphaFor(*image);
   for (const bool transparent : {false, true}) {
     const TPaneContent pane =
-        Pane(image.get(), transparent ? alpha.get() : nullptr, 16, 8, Rect(3, 2, 35, 29));
+        PaneOf(image.get(), transparent ? alpha.get() : nullptr, 16, 8, Rect(3, 2, 35, 29));
     const int32_t scale = 8;
     const TRect region = Rect(5, 3, 330, 245);
     const std::vector<TColor> whole = Render(pane, scale, region);
@@ -280,7 +268,7 @@ TEST(OrvZoom, OverlaysDrawOverEverythingInTheirRaster) {
     }
   };
   const auto image = Picture(4, 4);
-  TPaneContent pane = Pane(image.get(), nullptr, 1, 1, Rect(0, 0, 2, 2));
+  TPaneContent pane = PaneOf(image.get(), nullptr, 1, 1, Rect(0, 0, 2, 2));
   pane.Overlays.push_back(std::make_shared<TCornerMark>());
   EXPECT_EQ(Render(pane, 2, Rect(0, 0, 2, 1)).front(), RGB(0, 255, 0));
   EXPECT_EQ(Render(pane, 2, Rect(1, 0, 2, 1)).front(), clBlack);  // the outline, the mark not in this piece
@@ -289,7 +277,7 @@ TEST(OrvZoom, OverlaysDrawOverEverythingInTheirRaster) {
 TEST(OrvZoom, EmptyPanesAndBadRasters) {
   EXPECT_EQ(Render(TPaneContent{}, 4, Rect(2, 2, 4, 3)), (std::vector<TColor>{Background, Background}));
   TBitmap empty;
-  EXPECT_EQ(Render(Pane(&empty, nullptr, 1, 1), 1, Rect(0, 0, 1, 1)), std::vector<TColor>{Background});
+  EXPECT_EQ(Render(PaneOf(&empty, nullptr, 1, 1), 1, Rect(0, 0, 1, 1)), std::vector<TColor>{Background});
   std::vector<uint32_t> words(10);
   RenderPane(TPaneContent{}, TPaneRaster{words, 5, Rect(0, 0, 0, 3), 1});  // an empty area needs no room
   ExpectRaises<EInvalidGraphic>(
