@@ -56,7 +56,18 @@ TRect ClearArea(TBitmap& Image, TBitmap& Alpha, const TRect& Area);
 // ---------------------------------------------------------------------------------------------------------------
 // Operations: what each edit did, in the form a project stores and replays
 
-enum class TEditKind : uint8_t { Stamp, Erase, Move, Copy, Cut, Paste, NewImage, LoadImage, ChipSize, Rebuild };
+enum class TEditKind : uint8_t {
+  Stamp,
+  Erase,
+  Move,
+  Copy,
+  Cut,
+  Paste,
+  NewImage,
+  LoadImage,
+  ChipSize,
+  Rebuild
+};
 
 // Where a stamp's pixels came from.
 struct TStampOrigin {

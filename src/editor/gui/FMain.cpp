@@ -296,7 +296,7 @@ void TOrvMain::ComboBox1Change() {
 void TOrvMain::Image1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Shift & ssRight) return;
   Document->PressSelection(Selection, X, Y);
-  Image1MouseMove(Sender, Button, Shift, X, Y);
+  Image1MouseMove(Sender, Button, Shift, X, Y);  // the pressed chip shows as the selection being dragged
 }
 
 void TOrvMain::Image1MouseUp(QObject*, TMouseButton Button, TShiftState Shift, int X, int Y) {
