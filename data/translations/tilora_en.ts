@@ -61,6 +61,22 @@
         <source>このグラフィックを破棄していいですか？</source>
         <translation>Discard this material from the list?</translation>
     </message>
+    <message>
+        <source>表示</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>拡大</source>
+        <translation>Zoom In</translation>
+    </message>
+    <message>
+        <source>縮小</source>
+        <translation>Zoom Out</translation>
+    </message>
+    <message>
+        <source>等倍</source>
+        <translation>Actual Size</translation>
+    </message>
 </context>
 <context>
     <name>TPreferencesForm</name>

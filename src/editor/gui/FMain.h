@@ -15,8 +15,10 @@
 #include "QtImageView.h"
 #include "QtSettings.h"
 
+class QAction;
 class QComboBox;
 class QGroupBox;
+class QMenu;
 class QPushButton;
 class QScrollArea;
 class QSplitter;
@@ -54,6 +56,11 @@ class TOrvMain : public QMainWindow {
   TPictureDialog OpenPictureDialog1;
   TPictureDialog OpenPictureDialog2;
   TPictureDialog SavePictureDialog1;
+  // The View menu: zoom in, zoom out and back to 1x, acting on ZoomPane().
+  QMenu* ViewMenu;
+  QAction* ZoomInAction;
+  QAction* ZoomOutAction;
+  QAction* ActualSizeAction;
 
   // Full paths of the material files, in the order they were added; entry i is item i of ComboBox1.
   std::unique_ptr<TStringList> MaterialFiles;
@@ -77,10 +84,23 @@ class TOrvMain : public QMainWindow {
   void Image1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void Image1MouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void Image2MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // While a button that selects is held, the material pane shows the selection a release there would make.
+  void Image1MouseMove(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
   void FillMaterialCombo();
   void RedrawMaterial();
   void RedrawEdit();
+
+  // The zoom of each pane (MinZoom to MaxZoom) and the grid colour of both panes.
+  int MaterialZoom() const { return Image1->Zoom(); }
+  void SetMaterialZoom(int Zoom) { Image1->SetZoom(Zoom); }
+  int EditZoom() const { return Image2->Zoom(); }
+  void SetEditZoom(int Zoom) { Image2->SetZoom(Zoom); }
+  const TGridColor& GridColor() const { return FGridColor; }
+  void SetGridColor(const TGridColor& Grid);
+  // The pane the View menu acts on: the one the mouse is over or was last used in, as long as it is shown;
+  // otherwise, and at first, the edit pane.
+  TImageView* ZoomPane() const { return FZoomPane->isVisible() ? FZoomPane : Image2; }
 
   // Runs an event handler inside the error guard.
   void Guarded(const std::function<void()>& Handler) { RunGuarded(FDialogs, Handler); }
@@ -92,27 +112,26 @@ class TOrvMain : public QMainWindow {
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
-  // What a pane's picture was last drawn from, so that a change of a few chips redraws only those.
-  struct TViewState {
-    bool Valid = false;  // the picture is the full redraw of the document's current image
-    int32_t ChipWidth = 0;
-    int32_t ChipHeight = 0;
-    TRect Selection;  // the selection drawn on the material's picture
-  };
   void BuildControls();
   void FitOnScreen();
   // Sets the document's chip size to the one entered in the size dialog.
   void ApplyEnteredChipSize();
   bool MaterialShown() const;
-  bool ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const;
+  // The View menu, the pane it acts on and the material pane's selection while dragging.
+  void BuildPaneControls();
+  // What the panes show of the document.
+  TPaneContent MaterialPane() const;
+  TPaneContent EditPane() const;
+  // Shows Shown as the material pane's selection, nothing else changed.
+  void ShowMaterialSelection(const TRect& Shown);
   // The redraws after a release on the material and a stamp on the edit image: only the changed areas when
-  // the picture is current, otherwise the full redraw.
+  // the pane shows the document as it is, otherwise the full redraw.
   void RedrawSelectionChange();
   void RedrawEditArea(const TRect& Area);
 
   TDialogs& FDialogs;
   TSettingsFile FSettings;
-  TViewState FMaterialView;
-  TViewState FEditView;
+  TGridColor FGridColor;
+  TImageView* FZoomPane = nullptr;
   bool FFitted = false;  // the window was fitted on the screen at its first exposure
 };
