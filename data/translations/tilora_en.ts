@@ -105,6 +105,22 @@
         <translation>Discard this material from the list?</translation>
     </message>
     <message>
+        <source>表示</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>拡大</source>
+        <translation>Zoom In</translation>
+    </message>
+    <message>
+        <source>縮小</source>
+        <translation>Zoom Out</translation>
+    </message>
+    <message>
+        <source>等倍</source>
+        <translation>Actual Size</translation>
+    </message>
+    <message>
         <source>名前を付けて保存</source>
         <translation>Save As</translation>
     </message>
@@ -249,6 +265,21 @@
         <translation>Select</translation>
     </message>
     <message>
+        <source>左右反転</source>
+        <comment>tool bar</comment>
+        <translation>Flip H</translation>
+    </message>
+    <message>
+        <source>上下反転</source>
+        <comment>tool bar</comment>
+        <translation>Flip V</translation>
+    </message>
+    <message>
+        <source>90°回転</source>
+        <comment>tool bar</comment>
+        <translation>Rotate</translation>
+    </message>
+    <message>
         <source>ファイル(&amp;F)</source>
         <translation>&amp;File</translation>
     </message>
@@ -327,21 +358,6 @@
     <message>
         <source>BMP または PNG ではないファイルは開けません: %1</source>
         <translation>Only BMP and PNG files can be opened: %1</translation>
-    </message>
-    <message>
-        <source>左右反転</source>
-        <comment>tool bar</comment>
-        <translation>Flip H</translation>
-    </message>
-    <message>
-        <source>上下反転</source>
-        <comment>tool bar</comment>
-        <translation>Flip V</translation>
-    </message>
-    <message>
-        <source>90°回転</source>
-        <comment>tool bar</comment>
-        <translation>Rotate</translation>
     </message>
 </context>
 <context>

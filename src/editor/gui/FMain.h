@@ -76,6 +76,11 @@ class TOrvMain : public QMainWindow {
   TPictureDialog OpenPictureDialog2;
   TPictureDialog SavePictureDialog1;
   TPictureDialog SaveAsPictureDialog;  // Save As: "名前を付けて保存"
+  // The View menu: zoom in, zoom out and back to 1x, acting on ZoomPane().
+  QMenu* ViewMenu;
+  QAction* ZoomInAction;
+  QAction* ZoomOutAction;
+  QAction* ActualSizeAction;
 
   // Full paths of the material files, in the order they were added; entry i is item i of ComboBox1.
   std::unique_ptr<TStringList> MaterialFiles;
@@ -147,10 +152,24 @@ class TOrvMain : public QMainWindow {
   void Image1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void Image1MouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void Image2MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // While a button that selects is held, the material pane shows the selection a release there would make;
+  // with the editing window, the status bar shows the pixel and chip under the cursor.
+  void Image1MouseMove(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
   void FillMaterialCombo();
   void RedrawMaterial();
   void RedrawEdit();
+
+  // The zoom of each pane (MinZoom to MaxZoom) and the grid colour of both panes.
+  int MaterialZoom() const { return Image1->Zoom(); }
+  void SetMaterialZoom(int Zoom) { Image1->SetZoom(Zoom); }
+  int EditZoom() const { return Image2->Zoom(); }
+  void SetEditZoom(int Zoom) { Image2->SetZoom(Zoom); }
+  const TGridColor& GridColor() const { return FGridColor; }
+  void SetGridColor(const TGridColor& Grid);
+  // The pane the View menu acts on: the one the mouse is over or was last used in, as long as it is shown;
+  // otherwise, and at first, the edit pane.
+  TImageView* ZoomPane() const { return FZoomPane->isVisible() ? FZoomPane : Image2; }
 
   // Adds the editing window around the designed one: the menu bar, the tool bar, the status bar, the keys,
   // the tools of the edit pane, the unsaved-changes question, drag and drop, and the preferences kept in
@@ -196,7 +215,6 @@ class TOrvMain : public QMainWindow {
   void RedoClick();
   void Image2MouseMove(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void Image2MouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void Image1MouseMove(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
   // Runs an event handler inside the error guard.
   void Guarded(const std::function<void()>& Handler) { RunGuarded(FDialogs, Handler); }
@@ -211,19 +229,18 @@ class TOrvMain : public QMainWindow {
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
-  // What a pane's picture was last drawn from, so that a change of a few chips redraws only those.
-  struct TViewState {
-    bool Valid = false;  // the picture is the full redraw of the document's current image
-    int32_t ChipWidth = 0;
-    int32_t ChipHeight = 0;
-    TRect Selection;  // the selection drawn on the material's picture
-  };
   void BuildControls();
   void FitOnScreen();
   bool MaterialShown() const;
-  bool ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const;
+  // The View menu, the pane it acts on and the material pane's selection while dragging.
+  void BuildPaneControls();
+  // What the panes show of the document.
+  TPaneContent MaterialPane() const;
+  TPaneContent EditPane() const;
+  // Shows Shown as the material pane's selection, nothing else changed.
+  void ShowMaterialSelection(const TRect& Shown);
   // The redraws after a release on the material and a stamp on the edit image: only the changed areas when
-  // the picture is current, otherwise the full redraw.
+  // the pane shows the document as it is, otherwise the full redraw.
   void RedrawSelectionChange();
   void RedrawEditArea(const TRect& Area);
 
@@ -287,15 +304,12 @@ class TOrvMain : public QMainWindow {
   TRect ShownEditSelection() const;
   bool ClipboardHasImage() const;
 
-  // The panes' zoom factors and the grid colour, which the views take from the window.
-  int PaneZoom(const TImageView* View) const;
-  void SetPaneZoom(TImageView* View, int Zoom);
-  void ApplyGridColor(const std::optional<QColor>& Color);
+  void UpdateZoomStatus();
 
   TDialogs& FDialogs;
   TSettingsFile FSettings;
-  TViewState FMaterialView;
-  TViewState FEditView;
+  TGridColor FGridColor;
+  TImageView* FZoomPane = nullptr;
   bool FFitted = false;  // the window was fitted on the screen at its first exposure
 
   QSettings* FPreferences = nullptr;  // set by BuildEditing
@@ -305,6 +319,5 @@ class TOrvMain : public QMainWindow {
   std::optional<TSheetSource> FSheetSource;
   std::string FMaterialPath;  // the file the document's material was loaded from
   TDrag FDrag;
-  TRect FShownEditSelection;  // the selection drawn on the edit view
   TSaveOptions FSaveOptions;
 };

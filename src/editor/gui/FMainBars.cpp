@@ -69,7 +69,6 @@ void TOrvMain::BuildEditing(QSettings& Preferences) {
   };
   Image2->OnMouseMove = guardedMouse(&TOrvMain::Image2MouseMove);
   Image2->OnMouseUp = guardedMouse(&TOrvMain::Image2MouseUp);
-  Image1->OnMouseMove = guardedMouse(&TOrvMain::Image1MouseMove);
   Image1->installEventFilter(this);
   Image2->installEventFilter(this);
   setAcceptDrops(true);
@@ -79,6 +78,11 @@ void TOrvMain::BuildEditing(QSettings& Preferences) {
       UpdateDocumentStatus();
     });
   });
+  // The zoom shown is that of the pane the View menu acts on.
+  for (TImageView* view : {Image1, Image2}) {
+    connect(view, &TImageView::ZoomChanged, this, [this] { UpdateZoomStatus(); });
+    connect(view, &TImageView::Used, this, [this] { UpdateZoomStatus(); });
+  }
   connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
           [this] { Guarded([this] { UpdateActions(); }); });
 
@@ -164,8 +168,10 @@ void TOrvMain::BuildActions() {
   }
 }
 
+// ファイル and 編集 come before the View menu of the designed window, ツール after it.
 void TOrvMain::BuildMenus() {
-  FileMenu = menuBar()->addMenu(tr("ファイル(&F)"));
+  FileMenu = new QMenu(tr("ファイル(&F)"), this);
+  menuBar()->insertMenu(ViewMenu->menuAction(), FileMenu);
   FileMenu->addActions({NewAction, OpenAction});
   RecentMenu = FileMenu->addMenu(tr("最近使ったファイル(&R)"));
   FileMenu->addSeparator();
@@ -175,7 +181,8 @@ void TOrvMain::BuildMenus() {
   FileMenu->addSeparator();
   FileMenu->addAction(ExitAction);
 
-  EditMenu = menuBar()->addMenu(tr("編集(&E)"));
+  EditMenu = new QMenu(tr("編集(&E)"), this);
+  menuBar()->insertMenu(ViewMenu->menuAction(), EditMenu);
   EditMenu->addActions({UndoAction, RedoAction});
   EditMenu->addSeparator();
   EditMenu->addActions({CutAction, CopyAction, PasteAction, DeleteAction});
@@ -237,8 +244,8 @@ void TOrvMain::RestorePreferences() {
     restoreGeometry(preferences.value(QLatin1String(GeometryKey)).toByteArray());
   if (preferences.contains(QLatin1String(SplitterKey)))
     Splitter1->restoreState(preferences.value(QLatin1String(SplitterKey)).toByteArray());
-  SetPaneZoom(Image2, preferences.value(QLatin1String(EditZoomKey), 1).toInt());
-  SetPaneZoom(Image1, preferences.value(QLatin1String(MaterialZoomKey), 1).toInt());
+  SetEditZoom(preferences.value(QLatin1String(EditZoomKey), MinZoom).toInt());
+  SetMaterialZoom(preferences.value(QLatin1String(MaterialZoomKey), MinZoom).toInt());
   const QString tool = preferences.value(QLatin1String(ToolKey)).toString();
   for (const auto& [value, name] : ToolNames)
     if (tool == QLatin1String(name)) FTool = value;
@@ -251,26 +258,24 @@ void TOrvMain::StorePreferences() {
   QSettings& preferences = *FPreferences;
   preferences.setValue(QLatin1String(GeometryKey), saveGeometry());
   preferences.setValue(QLatin1String(SplitterKey), Splitter1->saveState());
-  preferences.setValue(QLatin1String(EditZoomKey), PaneZoom(Image2));
-  preferences.setValue(QLatin1String(MaterialZoomKey), PaneZoom(Image1));
+  preferences.setValue(QLatin1String(EditZoomKey), EditZoom());
+  preferences.setValue(QLatin1String(MaterialZoomKey), MaterialZoom());
   for (const auto& [value, name] : ToolNames)
     if (FTool == value) preferences.setValue(QLatin1String(ToolKey), QLatin1String(name));
   preferences.sync();
 }
 
 void TOrvMain::ApplyPreferences() {
-  ApplyGridColor(GridColorPreference(*FPreferences));
+  const std::optional<QColor> grid = GridColorPreference(*FPreferences);
+  SetGridColor(
+      grid ? TGridColor{false, RGB(static_cast<uint8_t>(grid->red()), static_cast<uint8_t>(grid->green()),
+                                   static_cast<uint8_t>(grid->blue()))}
+           : TGridColor{});
 }
 
-// The views do not zoom yet: every pane shows its picture at 1x.
-int TOrvMain::PaneZoom(const TImageView*) const {
-  return 1;
+void TOrvMain::UpdateZoomStatus() {
+  if (Editing()) ZoomLabel->setText(QStringLiteral("%1%").arg(ZoomPane()->Zoom() * 100));
 }
-
-void TOrvMain::SetPaneZoom(TImageView*, int) {}
-
-// The views draw the grid in black until they take a chosen colour.
-void TOrvMain::ApplyGridColor(const std::optional<QColor>&) {}
 
 // ---------------------------------------------------------------------------------------------------------------
 // What the bars show
@@ -309,7 +314,7 @@ void TOrvMain::UpdateDocumentStatus() {
   }
   FileLabel->setToolTip(CurrentFile);
   ColorBudgetLabel->setText(QString::fromStdString(Editor->ColorBudget(FSaveOptions)));
-  ZoomLabel->setText(QStringLiteral("%1%").arg(PaneZoom(Image2) * 100));
+  UpdateZoomStatus();
   UpdateSelectionStatus();
 }
 

@@ -57,7 +57,7 @@ QString EditImageArgument(const QStringList& Arguments) {
 // Saving and the unsaved-changes question
 
 bool TOrvMain::EditImageShown() const {
-  return Image2->Picture().Height() != 0;
+  return Image2->PictureHeight() != 0;
 }
 
 bool TOrvMain::SaveClick() {

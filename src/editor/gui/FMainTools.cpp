@@ -39,7 +39,6 @@ void TOrvMain::ShowEditChange(const TEditChange& Change) {
   if (Change.Whole) {
     // The image's size or chip size may have changed: both panes as after New, and a selection that still
     // fits.
-    FEditView.Valid = false;
     EditSelection = ClipToPicture(EditSelection, Document->EditImage->Width(), Document->EditImage->Height());
     RedrawMaterial();
     RedrawEdit();
@@ -181,10 +180,6 @@ void TOrvMain::Image2MouseUp(QObject*, TMouseButton Button, TShiftState Shift, i
       ClipToPicture(Moved(drag.Area, target), Document->EditImage->Width(), Document->EditImage->Height()));
 }
 
-void TOrvMain::Image1MouseMove(QObject*, TMouseButton, TShiftState, int X, int Y) {
-  ShowPosition(*Document->Material, X, Y);
-}
-
 void TOrvMain::EndDrag() {
   const bool moving = FDrag.Kind == TDrag::Move;
   FDrag = {};
@@ -199,16 +194,7 @@ TRect TOrvMain::ShownEditSelection() const {
 }
 
 void TOrvMain::ShowEditSelection(const TRect& Shown) {
-  TBitmap& view = Image2->Picture();
-  // A view that is not current is redrawn whole, with the selection, before it is shown again.
-  if (Shown == FShownEditSelection || !ViewCurrent(FEditView, view, *Document->EditImage)) return;
-  if (FShownEditSelection != TRect{})
-    Image2->PictureChanged(RestoreViewArea(view, *Document->EditImage, Document->ChipWidth,
-                                           Document->ChipHeight, FShownEditSelection));
-  FShownEditSelection = Shown;
-  if (Shown == TRect{}) return;
-  DrawSelection(view, Shown);
-  Image2->PictureChanged(PaneArea(Shown, view));
+  if (Image2->Pane().Image) Image2->SetSelection(Shown == TRect{} ? std::nullopt : std::optional(Shown));
 }
 
 void TOrvMain::SetEditSelection(const TRect& Selection) {

@@ -553,3 +553,35 @@ TEST(SheetEditor, AFailedLoadOrNewLeavesItsChipSizeAsAStep) {
 }
 
 }  // namespace
+
+namespace {
+
+// Past four million colours the tally keeps one count for every colour; a picture replaced around the editor
+// is counted afresh.
+TEST(SheetEditor, ColourBudgetOfMillionsOfColoursAndOfPicturesReplacedAroundTheEditor) {
+  TOrvDatas doc;
+  TSheetEditor editor(doc);
+  auto many = pngtest::MakeBitmap(2048, 2060, pf24bit);
+  for (int y = 0; y < many->Height(); ++y) {
+    uint8_t* p = many->ScanLine(y);
+    for (int x = 0; x < many->Width(); ++x, p += 3) {
+      const uint32_t color = static_cast<uint32_t>(y * 2048 + x) * 0x9E3779u & 0xFFFFFF;  // all distinct
+      p[0] = static_cast<uint8_t>(color), p[1] = static_cast<uint8_t>(color >> 8);
+      p[2] = static_cast<uint8_t>(color >> 16);
+    }
+  }
+  doc.EditImage->Assign(many.get());
+  EXPECT_EQ(editor.ColorBudget({}), "4218880色 → 24ビット");
+  editor.Erase(Rect(0, 0, 2048, 40));
+  EXPECT_EQ(editor.ColorBudget({}), ColorBudgetText(doc, {}));
+  editor.Undo();
+  EXPECT_EQ(editor.ColorBudget({}), "4218880色 → 24ビット");
+
+  doc.SetChipSize(8, 8);
+  doc.NewEditImage(2, 2);
+  EXPECT_EQ(editor.ColorBudget({}), ColorBudgetText(doc, {}));
+  doc.EditImage->Assign(nullptr);
+  EXPECT_EQ(editor.ColorBudget({}), "");
+}
+
+}  // namespace

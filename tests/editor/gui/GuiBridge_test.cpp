@@ -364,7 +364,8 @@ class BridgeTest : public QObject {
     QVERIFY(down.Shift & ssDouble);
   }
 
-  // Moves are reported over the view, and wherever the mouse goes while the left button is held.
+  // Moves are reported in picture pixels with the modifiers and the buttons held, wherever the mouse goes
+  // while a button keeps it.
   void ImageViewMouseMove() {
     QWidget window;
     auto* view = new TImageView(&window);
@@ -386,8 +387,6 @@ class BridgeTest : public QObject {
     QCOMPARE(moves.Shift, TShiftState(ssCtrl));
     QCOMPARE(moves.X, 3);
     QCOMPARE(moves.Y, 4);
-    move({100, 4}, Qt::RightButton);
-    QCOMPARE(moves.Calls, 1);
     move({-20, 70}, Qt::LeftButton | Qt::RightButton);
     QCOMPARE(moves.Calls, 2);
     QCOMPARE(moves.Shift, TShiftState(ssLeft | ssRight));

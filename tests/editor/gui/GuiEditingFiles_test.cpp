@@ -285,6 +285,8 @@ class EditingFilesTest : public QObject {
       QCoreApplication::processEvents();
       Key(w, Qt::Key_E);
       LoadSheet(f, WriteBmp(f.Path("a.bmp"), 32, 32, Pattern));
+      w.SetEditZoom(4);
+      w.SetMaterialZoom(2);
       const QList<int> sizes = w.Splitter1->sizes();
       w.close();
       f.Window.reset();
@@ -295,7 +297,8 @@ class EditingFilesTest : public QObject {
       QCOMPARE(again.size(), QSize(700, 560));
       QCOMPARE(again.Splitter1->sizes(), sizes);
       QCOMPARE(again.RecentFiles, QStringList{QString::fromStdString(f.Path("a.bmp"))});
-      QCOMPARE(f.Preferences->value("zoom/edit").toInt(), 1);
+      QCOMPARE(again.EditZoom(), 4);
+      QCOMPARE(again.MaterialZoom(), 2);
     }
     // The grid colour of the preferences dialog: kept as "#rrggbb", none for the panes' own.
     TPreferencesForm form;

@@ -130,7 +130,7 @@ class EditingTest : public QObject {
     QCOMPARE(w.Panel1->geometry(), QRect(0, 396, 632, 50));
     QStringList menus;
     for (QAction* menu : w.menuBar()->actions()) menus << menu->text();
-    QCOMPARE(menus, QStringList({"ファイル(&F)", "編集(&E)", "ツール(&T)"}));
+    QCOMPARE(menus, QStringList({"ファイル(&F)", "編集(&E)", "表示", "ツール(&T)"}));
     QCOMPARE(w.Tool(), TEditTool::Stamp);
     QVERIFY(w.StampToolAction->isChecked());
     QCOMPARE(w.TransformLabel->text(), QString("向き: そのまま"));
@@ -174,6 +174,25 @@ class EditingTest : public QObject {
     Drag(w.Image2, {{100, 60}, {120, 60}});
     QCOMPARE(w.History->CommandCount(), 4);
     QVERIFY(HistoryInStep(w));
+    QVERIFY(f.Dialogs.Errors.empty());
+  }
+
+  // The tools see picture pixels at any zoom: a drag at 8x stamps and moves the chips it does at 1x.
+  void ToolsOnAZoomedPane() {
+    TSheetFixture f;
+    TOrvMain& w = f.W;
+    w.SetEditZoom(8);
+    const auto at = [](int X, int Y) { return QPoint(8 * X + 3, 8 * Y + 3); };
+    Drag(w.Image2, {at(5, 5), at(20, 5), at(20, 20)});
+    QVERIFY(ShowsMaterial(w, 0, 0, 16, 16, 16, 0) && ShowsMaterial(w, 16, 16, 16, 16, 16, 0));
+    QVERIFY(AllWhite(w, Rect(32, 0, 128, 16)));
+    Key(w, Qt::Key_M);
+    Drag(w.Image2, {at(5, 5), at(20, 20)});
+    QCOMPARE(w.EditSelection, Rect(0, 0, 32, 32));
+    Drag(w.Image2, {at(5, 5), at(40, 40)});
+    QCOMPARE(w.EditSelection, Rect(32, 32, 64, 64));
+    QVERIFY(ShowsMaterial(w, 32, 32, 16, 16, 16, 0) && AllWhite(w, Rect(0, 0, 32, 32)));
+    QVERIFY(EditViewShows(w, Rect(32, 32, 64, 64)));
     QVERIFY(f.Dialogs.Errors.empty());
   }
 
@@ -498,6 +517,14 @@ class EditingTest : public QObject {
     QApplication::sendEvent(w.Image1, &leave);
     QCOMPARE(w.PositionLabel->text(), QString());
     QCOMPARE(w.ZoomLabel->text(), QString("100%"));
+    // Zoomed, the position is still the picture's, and the zoom shown is that of the pane last used.
+    w.SetEditZoom(8);
+    MoveMouse(w.Image2, {8 * 37 + 7, 8 * 21}, Qt::NoButton);
+    QCOMPARE(w.ZoomLabel->text(), QString("800%"));
+    QCOMPARE(w.PositionLabel->text(), QString("37, 21　チップ 2, 1 #10"));
+    MoveMouse(w.Image1, {3, 3}, Qt::NoButton);
+    QCOMPARE(w.ZoomLabel->text(), QString("100%"));
+    w.SetEditZoom(1);
     QCOMPARE(w.SelectionLabel->text(), QString("選択 1×1"));  // the material's
     QCOMPARE(w.FileLabel->text(), QString("無題"));
     const QString white = w.ColorBudgetLabel->text();
