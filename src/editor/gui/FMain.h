@@ -2,7 +2,6 @@
 // material; every user action is one of its event handlers, run inside the error guard.
 #pragma once
 
-#include <QColor>
 #include <QMainWindow>
 #include <QPoint>
 #include <QRect>
@@ -186,9 +185,8 @@ class TOrvMain : public QMainWindow {
   // Both true when the edit image was written.
   bool SaveClick();
   bool SaveAsClick();
-  // The load of an edit image from a file dropped on the edit pane, a recent file or the command line: the
-  // unsaved-changes question, the chip-size question, then the load, as the designed Load does after its file
-  // dialog.
+  // Loads FileName as the edit image as the designed Load does after its file dialog: the chip-size question,
+  // then the load. Load, a drop on the edit pane and a recent file ask the unsaved-changes question first.
   void OpenEditImage(const QString& FileName);
   // Adds files to the material list and chooses the first of them.
   void AddMaterials(const QStringList& Files);
