@@ -1,16 +1,15 @@
 // The program entry: the application titled "Tilora", the main window, then the size dialog, and the event
 // loop until the main window closes. The picture formats are registered for the run. "--version" and "--help"
-// are answered on standard output without opening a window.
+// are answered on standard output without opening a window; "tilora FILE" opens FILE as the edit image.
 #include <QApplication>
 #include <QSettings>
-#include <QShortcut>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "DibImage.h"
 #include "FMain.h"
-#include "FPreferences.h"
 #include "FSize.h"
 #include "PngGraphic.h"
 #include "QtDialogs.h"
@@ -62,16 +61,18 @@ int main(int argc, char** argv) {
   if (HasArgument(argc, argv, "--help")) {
     QCoreApplication application(argc, argv);
     SetUpApplication(application);
-    std::fputs(QCoreApplication::translate("main",
-                                           "使い方: tilora [オプション]\n"
-                                           "\n"
-                                           "タイル型ゲーム用のチップ画像を組み立てるエディタです。\n"
-                                           "\n"
-                                           "  --help     この説明を表示します。\n"
-                                           "  --version  プログラム名とバージョンを表示します。\n")
-                   .toLocal8Bit()
-                   .constData(),
-               stdout);
+    std::fputs(
+        QCoreApplication::translate("main",
+                                    "使い方: tilora [オプション] [ファイル]\n"
+                                    "\n"
+                                    "タイル型ゲーム用のチップ画像を組み立てるエディタです。\n"
+                                    "ファイルを指定すると、チップサイズを尋ねてから編集画像として開きます。\n"
+                                    "\n"
+                                    "  --help     この説明を表示します。\n"
+                                    "  --version  プログラム名とバージョンを表示します。\n")
+            .toLocal8Bit()
+            .constData(),
+        stdout);
     return 0;
   }
   QApplication application(argc, argv);
@@ -82,10 +83,11 @@ int main(int argc, char** argv) {
   dialogs.SetOwner(&orvMain);
   TSizeForm sizeForm(&orvMain);
   orvMain.SizeForm = &sizeForm;
-  // The preferences dialog, on Ctrl+, (the usual key for preferences).
-  TPreferencesForm preferencesForm(&orvMain);
-  const QShortcut preferencesKey(QKeySequence(Qt::CTRL | Qt::Key_Comma), &orvMain,
-                                 [&] { orvMain.Guarded([&] { preferencesForm.Execute(*preferences); }); });
+  orvMain.BuildEditing(*preferences);
   orvMain.show();
+  // The file named on the command line, once the window is up.
+  const QString file = EditImageArgument(QCoreApplication::arguments());
+  if (!file.isEmpty())
+    QTimer::singleShot(0, &orvMain, [&] { orvMain.Guarded([&] { orvMain.OpenEditImage(file); }); });
   return application.exec();
 }

@@ -38,12 +38,11 @@ bool PaintBrush(const TSurface& s, const TBrush& brush, int64_t l, int64_t t, in
       r = std::min<int64_t>(r, s.Width);
       b = std::min<int64_t>(b, s.Height);
       if (l >= r || t >= b) return false;
-      // Both diagonal families of an 8 x 8 cell: x - y and x + y + 1 on multiples of 8; the gaps stay as they
-      // are.
+      // The gaps between the hatch lines stay as they are.
       for (int64_t y = t; y < b; ++y) {
         uint8_t* row = s.Row(static_cast<int32_t>(y));
         for (int64_t x = l; x < r; ++x)
-          if (((x - y) & 7) == 0 || ((x + y) & 7) == 7) WritePixel(row, x, s.BitCount, raw);
+          if (IsDiagCrossPixel(x, y)) WritePixel(row, x, s.BitCount, raw);
       }
       return true;
     }

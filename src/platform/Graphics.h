@@ -282,6 +282,10 @@ struct TSurface {
 };
 
 enum TBrushStyle { bsSolid, bsClear, bsDiagCross };
+// The pixels bsDiagCross paints: both diagonal families of an 8 x 8 cell anchored at the surface origin.
+inline constexpr bool IsDiagCrossPixel(int64_t X, int64_t Y) {
+  return ((X - Y) & 7) == 0 || ((X + Y) & 7) == 7;
+}
 enum TCopyMode { cmSrcCopy };
 
 struct TPen {

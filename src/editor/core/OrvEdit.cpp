@@ -404,6 +404,7 @@ void TSheetEditor::KeepWithinLimit(size_t Keep) {
   if (dropped == 0) return;
   FRecords.erase(FRecords.begin(), FRecords.begin() + static_cast<std::ptrdiff_t>(dropped));
   FCurrent -= dropped;
+  FDroppedSteps += dropped;
   if (FClean) {
     if (*FClean < dropped)
       FClean.reset();
@@ -505,6 +506,10 @@ size_t TSheetEditor::MemoryUsed() const {
 
 size_t TSheetEditor::MemoryLimit() const {
   return FLimit;
+}
+
+size_t TSheetEditor::DroppedSteps() const {
+  return FDroppedSteps;
 }
 
 std::vector<TEditOperation> TSheetEditor::Recipe() const {

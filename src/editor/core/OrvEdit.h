@@ -198,6 +198,9 @@ class TSheetEditor {
   // they exceed the limit. The step just made is always kept.
   size_t MemoryUsed() const;
   size_t MemoryLimit() const;
+  // How many of the oldest steps have been dropped for memory since the editor was made, so that a mirror of
+  // the history (the window's undo stack) drops as many of its own.
+  size_t DroppedSteps() const;
 
   // The operations that rebuild the current sheet from its last whole-image change (the New or Load that
   // starts it), in order. They are kept whole when records are dropped for memory: an operation is small,
@@ -225,6 +228,7 @@ class TSheetEditor {
   size_t FCurrent = 0;
   std::optional<size_t> FClean = 0;
   size_t FBytes = 0;
+  size_t FDroppedSteps = 0;
   // The last record may take the next stamp or erase of its kind (Join).
   bool FJoinOpen = false;
   // The operations of records dropped for memory, from the last New or Load among them.

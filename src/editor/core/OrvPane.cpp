@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "AlphaPlane.h"
-#include "PixelRows.h"
 
 namespace {
 
@@ -83,26 +82,20 @@ TRect PaneArea(const TRect& R, const TBitmap& View) {
 
 void DrawOverCheckerboard(TBitmap& View, const TBitmap& Source, const TBitmap& Alpha, const TRect& Area) {
   const TRect area = PaneArea(Area, View);
-  const int bits = Source.BitCount();
+  const int bits = PixelFormatFacts(Source.PixelFormat()).LayoutBits;  // 5-5-5 and 5-6-5 words apart
   const HPALETTE palette = Source.Palette();
   const std::span<const TPaletteEntry> entries =
       palette ? std::span<const TPaletteEntry>(palette->Entries) : std::span<const TPaletteEntry>();
-  const TRgb light = ColorToRgb(CheckerLight), dark = ColorToRgb(CheckerDark);
-  auto over = [](uint8_t Color, uint8_t Under, uint32_t Alpha) {
-    return static_cast<uint8_t>((Color * Alpha + Under * (255 - Alpha) + 127) / 255);
-  };
   for (int y = area.Top; y < area.Bottom; ++y) {
     const uint8_t* source = Source.ScanLine(y);
     const uint8_t* cover = Alpha.ScanLine(y);
     uint8_t* out = View.ScanLine(y);
     for (int x = area.Left; x < area.Right; ++x) {
-      const TRgb c = PixelToRgb(ReadPixel(source, x, bits), bits, entries);
-      const TRgb u = ((x / CheckerSize + y / CheckerSize) % 2 == 0) ? light : dark;
-      const uint32_t alpha = 255u - cover[x];
+      const TRgb c = OverCheckerboard(PixelToRgb(ReadPixel(source, x, bits), bits, entries), cover[x], x, y);
       uint8_t* p = out + 3 * x;
-      p[0] = over(c.B, u.B, alpha);
-      p[1] = over(c.G, u.G, alpha);
-      p[2] = over(c.R, u.R, alpha);
+      p[0] = c.B;
+      p[1] = c.G;
+      p[2] = c.R;
     }
   }
 }

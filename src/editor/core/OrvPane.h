@@ -6,11 +6,17 @@
 #include <cstdint>
 
 #include "Graphics.h"
+#include "PixelRows.h"
 
 // Black one-pixel grid lines within Area: on the last column of every whole chip (x = i * ChipWidth - 1) over
 // the full height, then on the last row of every whole chip over the full width; a partial chip at the right
 // or bottom gets no closing line.
 void DrawChipGrid(TBitmap& View, int32_t ChipWidth, int32_t ChipHeight, const TRect& Area);
+// Whether pixel column (or row) P of a picture Size pixels wide (or high) carries a grid line for chips of
+// Chip pixels: the last pixel of every whole chip.
+inline bool IsChipGridLine(int64_t P, int32_t Chip, int32_t Size) {
+  return Chip >= 1 && P >= 0 && P < int64_t{Size} / Chip * Chip && (P + 1) % Chip == 0;
+}
 // The selection: a black outline over columns Left..Right-1 and rows Top..Bottom-1, its inside cross-hatched
 // diagonally in white with the picture showing between the hatch lines.
 void DrawSelection(TBitmap& View, const TRect& Selection);
@@ -32,6 +38,16 @@ TRect PaneArea(const TRect& R, const TBitmap& View);
 inline constexpr int32_t CheckerSize = 8;
 inline constexpr TColor CheckerLight = 0xFFFFFF;
 inline constexpr TColor CheckerDark = 0xCCCCCC;
+// What a pixel of Color with Cover (255 - alpha) shows at (X, Y) of the picture over the checkerboard.
+inline TRgb OverCheckerboard(TRgb Color, uint8_t Cover, int64_t X, int64_t Y) {
+  if (Cover == 0) return Color;
+  const TColor under = (X / CheckerSize + Y / CheckerSize) % 2 == 0 ? CheckerLight : CheckerDark;
+  const uint32_t alpha = 255u - Cover;
+  const auto over = [alpha](uint8_t Top, uint8_t Bottom) {
+    return static_cast<uint8_t>((Top * alpha + Bottom * (255 - alpha) + 127) / 255);
+  };
+  return {over(Color.R, GetRValue(under)), over(Color.G, GetGValue(under)), over(Color.B, GetBValue(under))};
+}
 // Writes Area of View (24 bits, the size of Source) from Source over the checkerboard by the plane Alpha.
 void DrawOverCheckerboard(TBitmap& View, const TBitmap& Source, const TBitmap& Alpha, const TRect& Area);
 // DrawPane for a picture with the alpha plane Alpha: View becomes a 24-bit picture of Source over the

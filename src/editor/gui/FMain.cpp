@@ -8,6 +8,8 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -17,6 +19,7 @@
 #include <algorithm>
 
 #include "FSize.h"
+#include "QtHistory.h"
 #include "QtPlacement.h"
 
 namespace {
@@ -34,11 +37,11 @@ QPushButton* NewButton(QWidget* Owner, const QString& Caption) {
   return new QPushButton(Caption, Owner);
 }
 
-std::string LocalPath(const QString& FileName) {
+}  // namespace
+
+std::string DocumentPath(const QString& FileName) {
   return FileName.toStdString();
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
 // Window placement
@@ -59,9 +62,11 @@ TOrvMain::TOrvMain(TDialogs& Dialogs, TSettingsFile Settings, QWidget* Owner)
       OpenPictureDialog1(NewPictureDialog(TPictureDialog::Open, tr("素材を開く"))),
       OpenPictureDialog2(NewPictureDialog(TPictureDialog::Open, tr("ファイルを開く"))),
       SavePictureDialog1(NewPictureDialog(TPictureDialog::Save, tr("画像を保存する"))),
+      SaveAsPictureDialog(NewPictureDialog(TPictureDialog::Save, tr("名前を付けて保存"))),
       FDialogs(Dialogs),
       FSettings(std::move(Settings)) {
   BuildControls();
+  BuildPaneControls();
   Guarded([this] { FormCreate(); });
 }
 
@@ -168,6 +173,11 @@ void TOrvMain::BuildControls() {
 }
 
 void TOrvMain::closeEvent(QCloseEvent* Event) {
+  // A save that fails keeps the window open.
+  bool close = false;
+  Guarded([&] { close = ConfirmUnsavedChanges(); });
+  if (!close) return Event->ignore();
+  if (Editing()) Guarded([this] { StorePreferences(); });
   Guarded([this] { FormDestroy(); });
   Event->accept();
 }
@@ -180,6 +190,7 @@ void TOrvMain::showEvent(QShowEvent* Event) {
 }
 
 bool TOrvMain::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::Leave && (Watched == Image1 || Watched == Image2)) ClearPosition();
   if (Event->type() == QEvent::Expose && Watched == windowHandle() && !FFitted &&
       windowHandle()->isExposed()) {
     FFitted = true;
@@ -203,6 +214,8 @@ void TOrvMain::FitOnScreen() {
 
 void TOrvMain::FormCreate() {
   Document = std::make_unique<TOrvDatas>();
+  Editor = std::make_unique<TSheetEditor>(*Document);
+  History = new THistoryStack(*Editor, this);
   MaterialFiles = std::make_unique<TStringList>();
   for (const std::string& path : FSettings.ReadPaths) {
     if (!FileExists(path)) continue;
@@ -217,44 +230,59 @@ void TOrvMain::FormDestroy() {
   MaterialFiles->SaveToFile(FSettings.WritePath);
 }
 
-// The dialog's values are in 1..65536; anything else is held at the 32-bit limits for the document to judge.
-void TOrvMain::ApplyEnteredChipSize() {
-  Document->SetChipSize(ClampToInt32(SizeForm->EnteredChipWidth()),
-                        ClampToInt32(SizeForm->EnteredChipHeight()));
-}
-
+// New, Load and Resize set the chip size entered in the size dialog, then change the image, through the
+// editor, which records both as one step (the chip size alone when the image step fails, and the error goes
+// on). The dialog's values are in 1..65536; anything else is held at the 32-bit limits for the document to
+// judge.
 void TOrvMain::Button1Click() {
+  if (!ConfirmUnsavedChanges()) return;
   if (!FDialogs.ExecuteSizeForm(*SizeForm, true)) return;
-  FEditView.Valid = false;
-  ApplyEnteredChipSize();
-  Document->NewEditImage(ClampToInt32(SizeForm->EnteredColumns()), ClampToInt32(SizeForm->EnteredRows()));
+  EndDrag();
+  RecordEdit([this] {
+    return Editor->NewImage(ClampToInt32(SizeForm->EnteredColumns()), ClampToInt32(SizeForm->EnteredRows()),
+                            ClampToInt32(SizeForm->EnteredChipWidth()),
+                            ClampToInt32(SizeForm->EnteredChipHeight()));
+  });
   RedrawMaterial();
   RedrawEdit();
+  StartDocument(QString());
 }
 
 void TOrvMain::Button2Click() {
+  if (!ConfirmUnsavedChanges()) return;
   QStringList files;
   if (!FDialogs.ExecutePictureDialog(OpenPictureDialog2, files)) return;
+  OpenEditImage(files.front());
+}
+
+void TOrvMain::OpenEditImage(const QString& FileName) {
   if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
-  FEditView.Valid = false;
-  ApplyEnteredChipSize();
-  Document->LoadEditImage(LocalPath(files.front()));
+  EndDrag();
+  RecordEdit([&] {
+    return Editor->LoadImage(DocumentPath(FileName), ClampToInt32(SizeForm->EnteredChipWidth()),
+                             ClampToInt32(SizeForm->EnteredChipHeight()));
+  });
   RedrawMaterial();
   RedrawEdit();
+  StartDocument(FileName);
 }
 
 void TOrvMain::Button3Click() {
-  if (Image2->Picture().Height() == 0) return;
+  if (Image2->PictureHeight() == 0) return;
   QStringList files;
   if (!FDialogs.ExecutePictureDialog(SavePictureDialog1, files)) return;
-  Document->SaveEditImage(LocalPath(files.front()));
+  SaveTo(files.front());
 }
 
 void TOrvMain::Button4Click() {
-  if (Image2->Picture().Height() == 0) return;
+  if (Image2->PictureHeight() == 0) return;
   // Only the chip size is used, so the dialog comes without its image-size group.
   if (!FDialogs.ExecuteSizeForm(*SizeForm, false)) return;
-  ApplyEnteredChipSize();
+  EndDrag();
+  RecordEdit([this] {
+    return Editor->SetChipSize(ClampToInt32(SizeForm->EnteredChipWidth()),
+                               ClampToInt32(SizeForm->EnteredChipHeight()));
+  });
   RedrawMaterial();
   RedrawEdit();
 }
@@ -263,11 +291,15 @@ void TOrvMain::Button5Click() {
   QStringList files;
   if (!FDialogs.ExecutePictureDialog(OpenPictureDialog1, files)) return;
   const int chosen = ComboBox1->currentIndex();
-  for (const QString& file : files) {
-    MaterialFiles->Add(LocalPath(file));
-    ComboBox1->addItem(QString::fromStdString(ExtractFileName(LocalPath(file))));
-  }
+  AppendMaterials(files);
   ComboBox1->setCurrentIndex(chosen);
+}
+
+void TOrvMain::AppendMaterials(const QStringList& Files) {
+  for (const QString& file : Files) {
+    MaterialFiles->Add(DocumentPath(file));
+    ComboBox1->addItem(QString::fromStdString(ExtractFileName(DocumentPath(file))));
+  }
 }
 
 void TOrvMain::Button6Click() {
@@ -289,26 +321,34 @@ void TOrvMain::ComboBox1Change() {
   if (chosen < 0) return;
   const std::string& path = (*MaterialFiles)[chosen];
   if (FileExists(path)) {
-    FMaterialView.Valid = false;
     Document->LoadMaterial(path);
+    FMaterialPath = path;
   }
   RedrawMaterial();
 }
 
-void TOrvMain::Image1MouseDown(QObject*, TMouseButton, TShiftState Shift, int X, int Y) {
+void TOrvMain::Image1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Shift & ssRight) return;
   Document->PressSelection(Selection, X, Y);
+  Image1MouseMove(Sender, Button, Shift, X, Y);  // the pressed chip shows as the selection being dragged
 }
 
 void TOrvMain::Image1MouseUp(QObject*, TMouseButton Button, TShiftState Shift, int X, int Y) {
-  // The right button is ignored at its release as at its press.
-  if (Button == mbRight || (Shift & ssRight)) return;
+  // The right button is ignored at its release as at its press; a selection shown while dragging goes.
+  if (Button == mbRight || (Shift & ssRight)) return ShowMaterialSelection(Selection);
   Document->ReleaseSelection(Selection, X, Y);
   RedrawSelectionChange();
+  // The material's selection is the stamp source again.
+  FSheetSource.reset();
+  StampSourceChanged();
 }
 
-void TOrvMain::Image2MouseDown(QObject*, TMouseButton, TShiftState, int X, int Y) {
-  RedrawEditArea(Document->StampSelection(Selection, X, Y));
+void TOrvMain::Image1MouseMove(QObject*, TMouseButton, TShiftState Shift, int X, int Y) {
+  ShowPosition(*Document->Material, X, Y);
+  if (!(Shift & (ssLeft | ssMiddle)) || (Shift & ssRight)) return;
+  TRect shown = Selection;
+  Document->ReleaseSelection(shown, X, Y);
+  ShowMaterialSelection(shown);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -326,52 +366,79 @@ bool TOrvMain::MaterialShown() const {
   return chosen >= 0 && chosen < MaterialFiles->Count() && FileExists((*MaterialFiles)[chosen]);
 }
 
+TPaneContent TOrvMain::MaterialPane() const {
+  return PaneOf(Document->Material.get(), &Document->MaterialAlpha, Document->ChipWidth, Document->ChipHeight,
+                Selection, FGridColor);
+}
+
+TPaneContent TOrvMain::EditPane() const {
+  const TRect shown = ShownEditSelection();
+  return PaneOf(Document->EditImage.get(), &Document->EditAlpha, Document->ChipWidth, Document->ChipHeight,
+                shown == TRect{} ? std::nullopt : std::optional(shown), FGridColor);
+}
+
 void TOrvMain::RedrawMaterial() {
-  TBitmap& view = Image1->Picture();
   if (!MaterialShown()) {
     Image1->setVisible(false);
+    const bool emptied = Selection != TRect{};
     Selection = TRect{};
-    FMaterialView.Valid = false;
-    view.Assign(nullptr);
-    Image1->PictureChanged();
+    Image1->ShowPane({});
+    if (emptied && !FSheetSource) StampSourceChanged();
     return;
   }
   Image1->setVisible(true);
-  DrawPane(view, *Document->Material, Document->ChipWidth, Document->ChipHeight, &Selection);
-  Image1->PictureChanged();
-  FMaterialView = {true, Document->ChipWidth, Document->ChipHeight, Selection};
+  Image1->ShowPane(MaterialPane());
 }
 
 void TOrvMain::RedrawEdit() {
-  TBitmap& view = Image2->Picture();
   Image2->setVisible(true);
-  DrawPane(view, *Document->EditImage, Document->ChipWidth, Document->ChipHeight);
-  Image2->PictureChanged();
-  FEditView = {true, Document->ChipWidth, Document->ChipHeight, TRect{}};
+  Image2->ShowPane(EditPane());
 }
 
-bool TOrvMain::ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const {
-  return State.Valid && State.ChipWidth == Document->ChipWidth && State.ChipHeight == Document->ChipHeight &&
-         View.Width() == Source.Width() && View.Height() == Source.Height() &&
-         View.PixelFormat() == Source.PixelFormat() && View.Palette() == Source.Palette();
+void TOrvMain::ShowMaterialSelection(const TRect& Shown) {
+  if (Image1->Pane().Image) Image1->SetSelection(Shown);
 }
 
 void TOrvMain::RedrawSelectionChange() {
-  TBitmap& view = Image1->Picture();
-  if (!MaterialShown() || !ViewCurrent(FMaterialView, view, *Document->Material)) return RedrawMaterial();
-  // The area of the selection drawn last goes back to the material with its grid, then the selection is
-  // drawn.
-  const TRect restored = RestoreViewArea(view, *Document->Material, Document->ChipWidth, Document->ChipHeight,
-                                         FMaterialView.Selection);
-  DrawSelection(view, Selection);
-  FMaterialView.Selection = Selection;
-  Image1->PictureChanged(restored);
-  Image1->PictureChanged(PaneArea(Selection, view));
+  TPaneContent current = MaterialPane();
+  current.Selection = Image1->Pane().Selection;
+  if (!MaterialShown() || !Image1->ShowsPane(current)) return RedrawMaterial();
+  Image1->SetSelection(Selection);
 }
 
 void TOrvMain::RedrawEditArea(const TRect& Area) {
-  TBitmap& view = Image2->Picture();
-  if (!ViewCurrent(FEditView, view, *Document->EditImage)) return RedrawEdit();
-  Image2->PictureChanged(
-      RestoreViewArea(view, *Document->EditImage, Document->ChipWidth, Document->ChipHeight, Area));
+  if (!Image2->ShowsPane(EditPane())) return RedrawEdit();
+  Image2->PictureChanged(Area);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Zoom, grid colour and the selection while dragging
+
+void TOrvMain::BuildPaneControls() {
+  // The bars go around the designed window: its client area keeps at least the designed height below them.
+  centralWidget()->setMinimumHeight(446);
+  ViewMenu = menuBar()->addMenu(tr("表示"));
+  ZoomInAction = ViewMenu->addAction(tr("拡大"));
+  // Ctrl+= for keyboards whose plus lies on the same key.
+  ZoomInAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+  ZoomOutAction = ViewMenu->addAction(tr("縮小"));
+  ZoomOutAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+  ActualSizeAction = ViewMenu->addAction(tr("等倍"));
+  ActualSizeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  connect(ZoomInAction, &QAction::triggered, this, [this] { Guarded([this] { ZoomPane()->StepZoom(1); }); });
+  connect(ZoomOutAction, &QAction::triggered, this,
+          [this] { Guarded([this] { ZoomPane()->StepZoom(-1); }); });
+  connect(ActualSizeAction, &QAction::triggered, this,
+          [this] { Guarded([this] { ZoomPane()->SetZoom(MinZoom); }); });
+  FZoomPane = Image2;
+  for (TImageView* view : {Image1, Image2})
+    connect(view, &TImageView::Used, this, [this, view] { FZoomPane = view; });
+  Image1->OnMouseMove = [this](QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+    Guarded([&] { Image1MouseMove(Sender, Button, Shift, X, Y); });
+  };
+}
+
+void TOrvMain::SetGridColor(const TGridColor& Grid) {
+  FGridColor = Grid;
+  for (TImageView* view : {Image1, Image2}) view->SetGridColor(Grid);
 }

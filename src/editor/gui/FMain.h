@@ -5,22 +5,42 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QRect>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "Classes.h"
 #include "OrvCui.h"
+#include "OrvEdit.h"
 #include "OrvPane.h"
+#include "OrvSave.h"
 #include "QtDialogs.h"
 #include "QtImageView.h"
 #include "QtSettings.h"
 
+class QAction;
+class QActionGroup;
 class QComboBox;
 class QGroupBox;
+class QLabel;
+class QMenu;
 class QPushButton;
 class QScrollArea;
+class QSettings;
 class QSplitter;
+class QToolBar;
+class THistoryStack;
 class TSizeForm;
+
+// The tools of the edit pane.
+enum class TEditTool { Stamp, Erase, Select };
+
+// The file named on the command line ("tilora FILE"): the first argument after the program's name that is not
+// an option, or any argument after "--"; made absolute. Empty when there is none.
+QString EditImageArgument(const QStringList& Arguments);
+// A file name as the document's file operations take it.
+std::string DocumentPath(const QString& FileName);
 
 // Where a window frame designed at Frame goes on a screen whose available area is Available: at its place
 // when it fits there whole, otherwise moved just enough to fit; a frame larger than the area keeps its
@@ -54,6 +74,12 @@ class TOrvMain : public QMainWindow {
   TPictureDialog OpenPictureDialog1;
   TPictureDialog OpenPictureDialog2;
   TPictureDialog SavePictureDialog1;
+  TPictureDialog SaveAsPictureDialog;  // Save As: "名前を付けて保存"
+  // The View menu: zoom in, zoom out and back to 1x, acting on ZoomPane().
+  QMenu* ViewMenu;
+  QAction* ZoomInAction;
+  QAction* ZoomOutAction;
+  QAction* ActualSizeAction;
 
   // Full paths of the material files, in the order they were added; entry i is item i of ComboBox1.
   std::unique_ptr<TStringList> MaterialFiles;
@@ -62,6 +88,54 @@ class TOrvMain : public QMainWindow {
   std::unique_ptr<TOrvDatas> Document;
   // The program's size dialog, created after this window and reused by every command that shows it.
   TSizeForm* SizeForm = nullptr;
+  // Every change of the edit image goes through the editor, whose history the undo stack mirrors.
+  std::unique_ptr<TSheetEditor> Editor;
+  THistoryStack* History = nullptr;
+
+  // The editing window around the designed one (BuildEditing): menus, the tool bar and the status bar.
+  QMenu* FileMenu = nullptr;
+  QMenu* RecentMenu = nullptr;
+  QMenu* EditMenu = nullptr;
+  QMenu* ToolMenu = nullptr;
+  QToolBar* ToolBar1 = nullptr;
+  QAction* NewAction = nullptr;
+  QAction* OpenAction = nullptr;
+  QAction* SaveAction = nullptr;
+  QAction* SaveAsAction = nullptr;
+  QAction* AddMaterialAction = nullptr;
+  QAction* ExitAction = nullptr;
+  QAction* UndoAction = nullptr;
+  QAction* RedoAction = nullptr;
+  QAction* CutAction = nullptr;
+  QAction* CopyAction = nullptr;
+  QAction* PasteAction = nullptr;
+  QAction* DeleteAction = nullptr;
+  QAction* SelectAllAction = nullptr;
+  QAction* DeselectAction = nullptr;
+  QAction* UseAsStampAction = nullptr;
+  QAction* ChipSizeAction = nullptr;
+  QAction* StampToolAction = nullptr;
+  QAction* EraseToolAction = nullptr;
+  QAction* SelectToolAction = nullptr;
+  QAction* FlipHorizontalAction = nullptr;
+  QAction* FlipVerticalAction = nullptr;
+  QAction* RotateAction = nullptr;
+  QAction* ResetTransformAction = nullptr;
+  QAction* PreferencesAction = nullptr;
+  QLabel* TransformLabel = nullptr;
+  QLabel* PositionLabel = nullptr;
+  QLabel* SelectionLabel = nullptr;
+  QLabel* ZoomLabel = nullptr;
+  QLabel* FileLabel = nullptr;
+  QLabel* ColorBudgetLabel = nullptr;
+
+  // The selection on the edit image (chip-aligned, clipped to the image); empty when there is none.
+  TRect EditSelection;
+  // The files of the recent edit images, the latest first; the file the edit image came from or was last
+  // saved to (empty when none).
+  QStringList RecentFiles;
+  QString CurrentFile;
+  static constexpr const char* RecentFilesKey = "recentFiles";  // the preference that keeps RecentFiles
 
   void FormCreate();
   // The window closes: the material list is written to the settings file, always.
@@ -77,42 +151,171 @@ class TOrvMain : public QMainWindow {
   void Image1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void Image1MouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void Image2MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // While a button that selects is held, the material pane shows the selection a release there would make;
+  // with the editing window, the status bar shows the pixel and chip under the cursor.
+  void Image1MouseMove(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
   void FillMaterialCombo();
   void RedrawMaterial();
   void RedrawEdit();
+
+  // The zoom of each pane (MinZoom to MaxZoom) and the grid colour of both panes.
+  int MaterialZoom() const { return Image1->Zoom(); }
+  void SetMaterialZoom(int Zoom) { Image1->SetZoom(Zoom); }
+  int EditZoom() const { return Image2->Zoom(); }
+  void SetEditZoom(int Zoom) { Image2->SetZoom(Zoom); }
+  const TGridColor& GridColor() const { return FGridColor; }
+  void SetGridColor(const TGridColor& Grid);
+  // The pane the View menu acts on: the one the mouse is over or was last used in, as long as it is shown;
+  // otherwise, and at first, the edit pane.
+  TImageView* ZoomPane() const { return FZoomPane->isVisible() ? FZoomPane : Image2; }
+
+  // Adds the editing window around the designed one: the menu bar, the tool bar, the status bar, the keys,
+  // the tools of the edit pane, the unsaved-changes question, drag and drop, and the preferences kept in
+  // Preferences (window geometry, splitter, zoom, tool, grid colour, recent files), which it restores.
+  // Without a preferences file the window opens as designed, its designed client area framed by the new bars.
+  void BuildEditing(QSettings& Preferences);
+  bool Editing() const { return FPreferences != nullptr; }
+  // Keeps the preferences of the window (at its close).
+  void StorePreferences();
+  // Applies the preferences the preferences dialog keeps (the grid colour).
+  void ApplyPreferences();
+
+  // Save (Ctrl+S): to CurrentFile, or as Save As when there is none. Save As (Ctrl+Shift+S): asks for a file.
+  // Both true when the edit image was written.
+  bool SaveClick();
+  bool SaveAsClick();
+  // Loads FileName as the edit image as the designed Load does after its file dialog: the chip-size question,
+  // then the load. Load, a drop on the edit pane and a recent file ask the unsaved-changes question first.
+  void OpenEditImage(const QString& FileName);
+  // Adds files to the material list and chooses the first of them.
+  void AddMaterials(const QStringList& Files);
+  // Asks whether to save unsaved changes of the edit image; true when the command may go on.
+  bool ConfirmUnsavedChanges();
+  // Starts a new history bounded by MemoryLimit bytes (the old steps are forgotten).
+  void ResetHistory(size_t MemoryLimit);
+
+  TEditTool Tool() const { return FTool; }
+  void SetTool(TEditTool Tool);
+  // The flip or rotation the stamp source is stamped with.
+  TChipTransform Transform() const { return FTransform; }
+  void TransformStampSource(TChipTransform Step);
+  // The edit selection becomes the stamp source (the sheet is its own material) and the stamp tool is chosen.
+  void UseSelectionAsStamp();
+  // Clipboard and selection commands of the edit pane.
+  void CutClick();
+  void CopyClick();
+  void PasteClick();
+  void DeleteClick();
+  void SelectAllClick();
+  void DeselectClick();
+  void UndoClick();
+  void RedoClick();
+  void Image2MouseMove(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image2MouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
   // Runs an event handler inside the error guard.
   void Guarded(const std::function<void()>& Handler) { RunGuarded(FDialogs, Handler); }
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dragMoveEvent(QDragMoveEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
   // The window opens at its designed place, moved as far as it must to fit on the screen.
   void showEvent(QShowEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
-  // What a pane's picture was last drawn from, so that a change of a few chips redraws only those.
-  struct TViewState {
-    bool Valid = false;  // the picture is the full redraw of the document's current image
-    int32_t ChipWidth = 0;
-    int32_t ChipHeight = 0;
-    TRect Selection;  // the selection drawn on the material's picture
-  };
   void BuildControls();
   void FitOnScreen();
-  // Sets the document's chip size to the one entered in the size dialog.
-  void ApplyEnteredChipSize();
   bool MaterialShown() const;
-  bool ViewCurrent(const TViewState& State, const TBitmap& View, const TBitmap& Source) const;
+  // The View menu, the pane it acts on and the material pane's selection while dragging.
+  void BuildPaneControls();
+  // What the panes show of the document.
+  TPaneContent MaterialPane() const;
+  TPaneContent EditPane() const;
+  // Shows Shown as the material pane's selection, nothing else changed.
+  void ShowMaterialSelection(const TRect& Shown);
   // The redraws after a release on the material and a stamp on the edit image: only the changed areas when
-  // the picture is current, otherwise the full redraw.
+  // the pane shows the document as it is, otherwise the full redraw.
   void RedrawSelectionChange();
   void RedrawEditArea(const TRect& Area);
 
+  // A drag on the edit pane in progress.
+  struct TDrag {
+    enum TKind { None, Stamp, Erase, Select, Move };
+    TKind Kind = None;
+    TPoint Anchor;         // where the button went down
+    TPoint Cell;           // the chip origin stamped or erased last
+    bool HasStep = false;  // the drag made a step of the history, which later changes join
+    TChipBlock Block;      // the stamp, cut and turned once per drag
+    TStampOrigin Origin;
+    TRect Area;   // the selection being moved
+    TRect Shown;  // where the move would put it
+  };
+  // The stamp source when it is a part of the sheet rather than the material's selection.
+  struct TSheetSource {
+    TChipBlock Block;
+    TRect Area;
+  };
+
+  // Every change of the edit image: through the history, then redrawn and shown in the status bar.
+  TEditChange RecordEdit(const std::function<TEditChange()>& Edit);
+  void ShowEditChange(const TEditChange& Change);
+  // The edit image starts a new document: loaded from FileName, or made by New (no file).
+  void StartDocument(const QString& FileName);
+  void SaveTo(const QString& FileName);
+  // Appends files to the material list and the combo box (Add material).
+  void AppendMaterials(const QStringList& Files);
+  // The pane under At (window coordinates) that takes dropped files; null when none.
+  QWidget* DropPane(const QPoint& At) const;
+  void AddRecentFile(const QString& FileName);
+  void RecentFilesChanged();
+  void FillRecentMenu();
+  void OpenRecentFile(const QString& FileName);
+  bool EditImageShown() const;
+
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildStatusBar();
+  void RestorePreferences();
+  void UpdateActions();
+  void UpdateDocumentStatus();
+  void UpdateSelectionStatus();
+  // The pixel and chip under the cursor at (X, Y) of a pane showing Picture.
+  void ShowPosition(const TBitmap& Picture, int X, int Y);
+  void ClearPosition();
+
+  // The tools.
+  TEditChange StampAt(int X, int Y, bool Join);
+  TEditChange EraseAt(int X, int Y, bool Join);
+  TChipBlock StampBlock(TStampOrigin& Origin) const;
+  void EndDrag();
+  void StampSourceChanged();
+  // Whether the stamp source, as it is turned now, may be turned a quarter (it stays on the chip grid).
+  bool StampSourceTurns() const;
+  // The selection on the edit pane as drawn: EditSelection, or where a move would put it while it is dragged.
+  void ShowEditSelection(const TRect& Shown);
+  void SetEditSelection(const TRect& Selection);
+  TRect ShownEditSelection() const;
+  bool ClipboardHasImage() const;
+
+  void UpdateZoomStatus();
+
   TDialogs& FDialogs;
   TSettingsFile FSettings;
-  TViewState FMaterialView;
-  TViewState FEditView;
+  TGridColor FGridColor;
+  TImageView* FZoomPane = nullptr;
   bool FFitted = false;  // the window was fitted on the screen at its first exposure
+
+  QSettings* FPreferences = nullptr;  // set by BuildEditing
+  QActionGroup* FToolGroup = nullptr;
+  TEditTool FTool = TEditTool::Stamp;
+  TChipTransform FTransform = TChipTransform::Identity;
+  std::optional<TSheetSource> FSheetSource;
+  std::string FMaterialPath;  // the file the document's material was loaded from
+  TDrag FDrag;
+  TSaveOptions FSaveOptions;
 };

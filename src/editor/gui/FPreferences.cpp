@@ -1,9 +1,11 @@
 #include "FPreferences.h"
 
+#include <QColorDialog>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
@@ -25,6 +27,20 @@ TPreferencesForm::TPreferencesForm(QWidget* Owner) : QDialog(Owner) {
   group->addWidget(LanguageBox);
   group->addWidget(LanguageNote);
 
+  GridGroup = new QGroupBox(tr("グリッドの色"), this);
+  GridColorButton = new QPushButton(GridGroup);
+  GridDefaultButton = new QPushButton(tr("自動に戻す"), GridGroup);
+  auto* grid = new QHBoxLayout(GridGroup);
+  grid->addWidget(GridColorButton);
+  grid->addWidget(GridDefaultButton);
+  grid->addStretch();
+  connect(GridColorButton, &QPushButton::clicked, this, [this] {
+    const QColor chosen = QColorDialog::getColor(GridColor.value_or(Qt::black), this, tr("グリッドの色"));
+    if (chosen.isValid()) SetGridColor(chosen);
+  });
+  connect(GridDefaultButton, &QPushButton::clicked, this, [this] { SetGridColor(std::nullopt); });
+  SetGridColor(std::nullopt);
+
   OkButton = new QPushButton(tr("OK"), this);
   OkButton->setDefault(true);
   CancelButton = new QPushButton(tr("キャンセル"), this);
@@ -34,19 +50,40 @@ TPreferencesForm::TPreferencesForm(QWidget* Owner) : QDialog(Owner) {
   buttons->addWidget(CancelButton);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(LanguageGroup);
+  layout->addWidget(GridGroup);
   layout->addLayout(buttons);
 
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+std::optional<QColor> GridColorPreference(const QSettings& Preferences) {
+  const QColor color(Preferences.value(GridColorPreferenceKey).toString());
+  if (!color.isValid()) return std::nullopt;
+  return color;
+}
+
+void TPreferencesForm::SetGridColor(const std::optional<QColor>& Color) {
+  GridColor = Color;
+  QPixmap swatch(24, 12);
+  swatch.fill(Color.value_or(Qt::transparent));
+  GridColorButton->setIcon(Color ? QIcon(swatch) : QIcon());
+  GridColorButton->setText(Color ? Color->name() : tr("自動"));
+  GridDefaultButton->setEnabled(Color.has_value());
+}
+
 void TPreferencesForm::Load(const QSettings& Preferences) {
   const int index = LanguageBox->findData(Preferences.value(LanguagePreferenceKey).toString());
   LanguageBox->setCurrentIndex(index < 0 ? 0 : index);
+  SetGridColor(GridColorPreference(Preferences));
 }
 
 void TPreferencesForm::Store(QSettings& Preferences) const {
   Preferences.setValue(LanguagePreferenceKey, LanguageBox->currentData().toString());
+  if (GridColor)
+    Preferences.setValue(GridColorPreferenceKey, GridColor->name());
+  else
+    Preferences.remove(GridColorPreferenceKey);
 }
 
 bool TPreferencesForm::Execute(QSettings& Preferences) {

@@ -1,14 +1,22 @@
-// TPreferencesForm: the preferences dialog. It holds the window's language; the choice is kept in the
-// preferences (QSettings) and takes effect at the next start, when the texts are loaded.
+// TPreferencesForm: the preferences dialog. It holds the window's language, kept in the preferences
+// (QSettings) and taking effect at the next start, when the texts are loaded, and the colour of the panes'
+// chip grid.
 #pragma once
 
+#include <QColor>
 #include <QDialog>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 class QSettings;
+
+// The preference of the grid colour ("#rrggbb"); none for the panes' own choice, which keeps the grid visible
+// on dark and light chips alike.
+inline const char* const GridColorPreferenceKey = "gridColor";
+std::optional<QColor> GridColorPreference(const QSettings& Preferences);
 
 class TPreferencesForm : public QDialog {
   Q_OBJECT
@@ -20,6 +28,12 @@ class TPreferencesForm : public QDialog {
   // "system", "ja" or "en" as item data, in that order.
   QComboBox* LanguageBox;
   QLabel* LanguageNote;
+  QGroupBox* GridGroup;
+  QPushButton* GridColorButton;  // shows the colour and chooses another
+  QPushButton* GridDefaultButton;
+  // The grid colour shown; none for the panes' own.
+  std::optional<QColor> GridColor;
+  void SetGridColor(const std::optional<QColor>& Color);
   QPushButton* OkButton;
   QPushButton* CancelButton;
 

@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include "AlphaPlane.h"
 #include "PixelRows.h"
 
 namespace {
@@ -68,4 +69,49 @@ QImage BitmapToQImage(const TBitmap& Bitmap, const QRect& R) {
     for (int x = 0; x < area.width(); ++x) out[x] = static_cast<uchar>(ReadPixel(row, area.left() + x, bits));
   }
   return image;
+}
+
+QImage BlockToQImage(const TChipBlock& Block) {
+  if (Block.Empty()) return {};
+  TBitmap pixels;
+  pixels.SetImage(std::make_shared<TBitmapImage>(*Block.Image));
+  // A conversion to another format always copies, so the image outlives the bitmap.
+  QImage image = BitmapToQImage(pixels).convertToFormat(QImage::Format_ARGB32);
+  const TBitmapImage* alpha = Block.Alpha.get();
+  if (alpha && alpha->Width == image.width() && alpha->Height == image.height())
+    for (int y = 0; y < image.height(); ++y) {
+      const uint8_t* plane = alpha->Bits.data() + static_cast<int64_t>(y) * alpha->RowBytes;
+      auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+      for (int x = 0; x < image.width(); ++x)
+        row[x] = (row[x] & 0x00FFFFFFu) | (uint32_t{255u - plane[x]} << 24);
+    }
+  return image;
+}
+
+TChipBlock QImageToBlock(const QImage& Image) {
+  if (Image.isNull() || Image.width() <= 0 || Image.height() <= 0) return {};
+  const QImage source = Image.convertToFormat(QImage::Format_ARGB32);
+  const int width = source.width(), height = source.height();
+  const std::shared_ptr<TBitmapImage> pixels = NewBitmapImage(width, height, pf32bit, nullptr, false);
+  std::shared_ptr<TBitmapImage> plane;
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    uint8_t* out = pixels->Bits.data() + static_cast<int64_t>(y) * pixels->RowBytes;
+    for (int x = 0; x < width; ++x) {
+      out[4 * x] = static_cast<uint8_t>(qBlue(row[x]));
+      out[4 * x + 1] = static_cast<uint8_t>(qGreen(row[x]));
+      out[4 * x + 2] = static_cast<uint8_t>(qRed(row[x]));
+      out[4 * x + 3] = 0;
+      if (qAlpha(row[x]) == 255) continue;
+      if (!plane) plane = NewAlphaPlaneImage(width, height);
+      plane->Bits[static_cast<size_t>(static_cast<int64_t>(y) * plane->RowBytes + x)] =
+          static_cast<uint8_t>(255 - qAlpha(row[x]));
+    }
+  }
+  TChipBlock block;
+  block.Width = width;
+  block.Height = height;
+  block.Image = pixels;
+  block.Alpha = plane;
+  return block;
 }

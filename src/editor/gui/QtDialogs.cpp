@@ -85,6 +85,32 @@ std::unique_ptr<QMessageBox> CreateWarningBox(const QString& Text, QWidget* Owne
   return box;
 }
 
+std::unique_ptr<QMessageBox> CreateSaveChangesBox(const QString& Text, QWidget* Owner) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, QString::fromUtf8(ApplicationTitle), Text,
+                                           QMessageBox::NoButton, Owner);
+  QPushButton* save =
+      box->addButton(QCoreApplication::translate("TQtDialogs", "保存する(&S)"), QMessageBox::AcceptRole);
+  box->addButton(QCoreApplication::translate("TQtDialogs", "保存しない(&N)"), QMessageBox::DestructiveRole);
+  QPushButton* cancel =
+      box->addButton(QCoreApplication::translate("TQtDialogs", "キャンセル"), QMessageBox::RejectRole);
+  box->setDefaultButton(save);
+  box->setEscapeButton(cancel);
+  return box;
+}
+
+TSaveChangesAnswer SaveChangesAnswer(const QMessageBox& Box) {
+  QAbstractButton* clicked = Box.clickedButton();
+  if (!clicked) return TSaveChangesAnswer::Cancel;
+  switch (Box.buttonRole(clicked)) {
+    case QMessageBox::AcceptRole:
+      return TSaveChangesAnswer::Save;
+    case QMessageBox::DestructiveRole:
+      return TSaveChangesAnswer::Discard;
+    default:
+      return TSaveChangesAnswer::Cancel;
+  }
+}
+
 std::unique_ptr<QMessageBox> CreateErrorBox(const QString& Message, QWidget* Owner) {
   return std::make_unique<QMessageBox>(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle), Message,
                                        QMessageBox::Ok, Owner);
@@ -143,6 +169,12 @@ bool TQtDialogs::WarningYesNo(const QString& Text) {
   const std::unique_ptr<QMessageBox> box = CreateWarningBox(Text, FOwner);
   box->exec();
   return box->clickedButton() && box->buttonRole(box->clickedButton()) == QMessageBox::YesRole;
+}
+
+TSaveChangesAnswer TQtDialogs::AskSaveChanges(const QString& Text) {
+  const std::unique_ptr<QMessageBox> box = CreateSaveChangesBox(Text, FOwner);
+  box->exec();
+  return SaveChangesAnswer(*box);
 }
 
 void TQtDialogs::ShowError(const QString& Message) {

@@ -24,6 +24,9 @@ struct TPictureDialog {
   QString DefaultExt;
 };
 
+// The answers to the question before unsaved changes of the edit image would be lost.
+enum class TSaveChangesAnswer { Save, Discard, Cancel };
+
 class TDialogs {
  public:
   virtual ~TDialogs() = default;
@@ -33,6 +36,8 @@ class TDialogs {
   virtual bool ExecutePictureDialog(const TPictureDialog& Dialog, QStringList& Files) = 0;
   // The warning message box with the buttons Yes and No; true for Yes.
   virtual bool WarningYesNo(const QString& Text) = 0;
+  // The question whether to save the edit image's changes first: save, discard them, or cancel the command.
+  virtual TSaveChangesAnswer AskSaveChanges(const QString& Text) = 0;
   // The error box of the application, with the message as shown (see ErrorBoxText).
   virtual void ShowError(const QString& Message) = 0;
 };
@@ -45,6 +50,7 @@ class TQtDialogs : public TDialogs {
   bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) override;
   bool ExecutePictureDialog(const TPictureDialog& Dialog, QStringList& Files) override;
   bool WarningYesNo(const QString& Text) override;
+  TSaveChangesAnswer AskSaveChanges(const QString& Text) override;
   void ShowError(const QString& Message) override;
 
  private:
@@ -61,6 +67,11 @@ std::unique_ptr<QFileDialog> CreatePictureDialog(const TPictureDialog& Dialog, Q
 // The warning box: caption "警告", the text, the buttons "はい(&Y)" (the default) and "いいえ(&N)" (also what
 // Escape and the close box give).
 std::unique_ptr<QMessageBox> CreateWarningBox(const QString& Text, QWidget* Owner);
+// The unsaved-changes question: caption "Tilora", the text, the buttons "保存する(&S)" (the default),
+// "保存しない(&N)" and "キャンセル" (also what Escape and the close box give).
+std::unique_ptr<QMessageBox> CreateSaveChangesBox(const QString& Text, QWidget* Owner);
+// The answer a closed unsaved-changes box gives.
+TSaveChangesAnswer SaveChangesAnswer(const QMessageBox& Box);
 // The error box: caption "Tilora" and the message.
 std::unique_ptr<QMessageBox> CreateErrorBox(const QString& Message, QWidget* Owner);
 

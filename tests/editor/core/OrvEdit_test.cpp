@@ -450,6 +450,7 @@ TEST(SheetEditor, MemoryStaysWithinTheLimitDroppingTheOldestSteps) {
   const size_t kept = editor.StepCount();
   EXPECT_GT(kept, 4u);
   EXPECT_LT(kept, 20u);
+  EXPECT_EQ(editor.DroppedSteps() + kept, 61u);  // the New and every stamp
   EXPECT_FALSE(editor.IsClean());
   // The recipe keeps every operation, the New first.
   const std::vector<TEditOperation> recipe = editor.Recipe();
@@ -471,6 +472,7 @@ TEST(SheetEditor, MemoryStaysWithinTheLimitDroppingTheOldestSteps) {
     tight.Stamp(CutBlock(*doc.Material, doc.MaterialAlpha, Rect(0, 32, 32, 64)),
                 FromMaterial(Rect(0, 32, 32, 64)), {32 * cell, 0});
   EXPECT_EQ(tight.StepCount(), 1u);
+  EXPECT_EQ(tight.DroppedSteps(), 1u);
   EXPECT_GT(tight.MemoryUsed(), 1u);
   tight.Undo();
   EXPECT_NE(SheetOf(doc), states.back());
@@ -548,6 +550,38 @@ TEST(SheetEditor, AFailedLoadOrNewLeavesItsChipSizeAsAStep) {
   // New with the numbers of the sheet as it is changes nothing.
   EXPECT_FALSE(editor.NewImage(4, 4, 8, 8).Whole);
   EXPECT_EQ(editor.StepCount(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// Past four million colours the tally keeps one count for every colour; a picture replaced around the editor
+// is counted afresh.
+TEST(SheetEditor, ColourBudgetOfMillionsOfColoursAndOfPicturesReplacedAroundTheEditor) {
+  TOrvDatas doc;
+  TSheetEditor editor(doc);
+  auto many = pngtest::MakeBitmap(2048, 2060, pf24bit);
+  for (int y = 0; y < many->Height(); ++y) {
+    uint8_t* p = many->ScanLine(y);
+    for (int x = 0; x < many->Width(); ++x, p += 3) {
+      const uint32_t color = static_cast<uint32_t>(y * 2048 + x) * 0x9E3779u & 0xFFFFFF;  // all distinct
+      p[0] = static_cast<uint8_t>(color), p[1] = static_cast<uint8_t>(color >> 8);
+      p[2] = static_cast<uint8_t>(color >> 16);
+    }
+  }
+  doc.EditImage->Assign(many.get());
+  EXPECT_EQ(editor.ColorBudget({}), "4218880色 → 24ビット");
+  editor.Erase(Rect(0, 0, 2048, 40));
+  EXPECT_EQ(editor.ColorBudget({}), ColorBudgetText(doc, {}));
+  editor.Undo();
+  EXPECT_EQ(editor.ColorBudget({}), "4218880色 → 24ビット");
+
+  doc.SetChipSize(8, 8);
+  doc.NewEditImage(2, 2);
+  EXPECT_EQ(editor.ColorBudget({}), ColorBudgetText(doc, {}));
+  doc.EditImage->Assign(nullptr);
+  EXPECT_EQ(editor.ColorBudget({}), "");
 }
 
 }  // namespace

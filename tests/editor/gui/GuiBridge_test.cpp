@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "AlphaPlane.h"
 #include "GuiTest.h"
 #include "GuiTestWindow.h"
 #include "PngGraphic.h"
@@ -137,6 +138,74 @@ class BridgeTest : public QObject {
     QCOMPARE(error->windowTitle(), QString("Tilora"));
     QCOMPARE(error->text(), QString("Stream read error."));
     QCOMPARE(error->icon(), QMessageBox::Critical);
+  }
+
+  void SaveChangesBox() {
+    const QString text = QString::fromUtf8("「a.png」への変更内容を保存しますか？");
+    const std::pair<const char*, TSaveChangesAnswer> buttons[] = {
+        {"保存する(&S)", TSaveChangesAnswer::Save},
+        {"保存しない(&N)", TSaveChangesAnswer::Discard},
+        {"キャンセル", TSaveChangesAnswer::Cancel}};
+    for (size_t i = 0; i < std::size(buttons); ++i) {
+      const auto box = CreateSaveChangesBox(text, nullptr);
+      QCOMPARE(box->windowTitle(), QString("Tilora"));
+      QCOMPARE(box->text(), text);
+      QCOMPARE(box->buttons().size(), 3);
+      QCOMPARE(box->defaultButton()->text(), QString::fromUtf8("保存する(&S)"));
+      QCOMPARE(box->escapeButton()->text(), QString::fromUtf8("キャンセル"));
+      QCOMPARE(SaveChangesAnswer(*box), TSaveChangesAnswer::Cancel);  // closed without an answer
+      QAbstractButton* button = nullptr;
+      for (QAbstractButton* b : box->buttons())
+        if (b->text() == QString::fromUtf8(buttons[i].first)) button = b;
+      QVERIFY(button);
+      box->show();
+      button->click();
+      QCOMPARE(SaveChangesAnswer(*box), buttons[i].second);
+    }
+  }
+
+  // Blocks reach the clipboard as images with their alpha, and images of other programs come back as blocks.
+  void BlocksAndImages() {
+    TBitmap image, alpha;
+    image.SetSize(3, 2);
+    image.Canvas().SetPixel(0, 0, RGB(10, 20, 30));
+    image.Canvas().SetPixel(2, 1, RGB(200, 100, 0));
+    alpha.SetImage(NewAlphaPlaneImage(3, 2));
+    alpha.ScanLine(1)[2] = 255 - 77;
+    TChipBlock block;
+    block.Width = 3;
+    block.Height = 2;
+    block.Image = std::make_shared<TBitmapImage>(image.Image());
+    block.Alpha = std::make_shared<TBitmapImage>(alpha.Image());
+    const QImage shown = BlockToQImage(block);
+    QCOMPARE(shown.size(), QSize(3, 2));
+    QCOMPARE(shown.pixel(0, 0), qRgba(10, 20, 30, 255));
+    QCOMPARE(shown.pixel(2, 1), qRgba(200, 100, 0, 77));
+    QCOMPARE(shown.pixel(1, 0), qRgba(255, 255, 255, 255));
+
+    const TChipBlock back = QImageToBlock(shown);
+    QCOMPARE(back.Width, 3);
+    QCOMPARE(back.Height, 2);
+    QVERIFY(back.Alpha);
+    TBitmap pixels;
+    pixels.SetImage(std::make_shared<TBitmapImage>(*back.Image));
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) {
+        QCOMPARE(pixels.GetPixel(x, y), image.GetPixel(x, y));
+        QCOMPARE(back.Alpha->Bits[y * back.Alpha->RowBytes + x], alpha.ScanLine(y)[x]);
+      }
+    // An opaque image has no plane; a premultiplied one comes back unmultiplied.
+    QImage opaque(2, 2, QImage::Format_RGB32);
+    opaque.fill(qRgb(1, 2, 3));
+    QVERIFY(!QImageToBlock(opaque).Alpha);
+    QImage premultiplied(1, 1, QImage::Format_ARGB32_Premultiplied);
+    premultiplied.setPixel(0, 0, qPremultiply(qRgba(200, 100, 50, 128)));
+    const TChipBlock half = QImageToBlock(premultiplied);
+    pixels.SetImage(std::make_shared<TBitmapImage>(*half.Image));
+    QVERIFY(std::abs(int(GetRValue(pixels.GetPixel(0, 0))) - 200) <= 1);
+    QCOMPARE(half.Alpha->Bits[0], uint8_t{127});
+    QVERIFY(BlockToQImage(TChipBlock{}).isNull());
+    QVERIFY(QImageToBlock(QImage()).Empty());
   }
 
   void PictureDialogs() {
@@ -293,6 +362,36 @@ class BridgeTest : public QObject {
     QCOMPARE(up.Y, -3);
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(7, 7));
     QVERIFY(down.Shift & ssDouble);
+  }
+
+  // Moves are reported in picture pixels with the modifiers and the buttons held, wherever the mouse goes
+  // while a button keeps it.
+  void ImageViewMouseMove() {
+    QWidget window;
+    auto* view = new TImageView(&window);
+    view->Picture().SetSize(64, 48);
+    view->PictureChanged();
+    window.resize(200, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TMouseLog moves;
+    view->OnMouseMove = moves.Handler();
+    const auto move = [&](QPoint At, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Keys = {}) {
+      QMouseEvent event(QEvent::MouseMove, QPointF(At), QPointF(view->mapToGlobal(At)), Qt::NoButton, Buttons,
+                        Keys);
+      QApplication::sendEvent(view, &event);
+    };
+    move({3, 4}, Qt::NoButton, Qt::ControlModifier);
+    QCOMPARE(moves.Calls, 1);
+    QCOMPARE(moves.Button, mbLeft);
+    QCOMPARE(moves.Shift, TShiftState(ssCtrl));
+    QCOMPARE(moves.X, 3);
+    QCOMPARE(moves.Y, 4);
+    move({-20, 70}, Qt::LeftButton | Qt::RightButton);
+    QCOMPARE(moves.Calls, 2);
+    QCOMPARE(moves.Shift, TShiftState(ssLeft | ssRight));
+    QCOMPARE(moves.X, -20);
+    QCOMPARE(moves.Y, 70);
   }
 };
 

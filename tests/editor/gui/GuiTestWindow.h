@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
@@ -27,10 +28,12 @@ class TScriptedDialogs : public TDialogs {
   // A file dialog: the chosen file, or Cancel (nullopt).
   std::deque<std::optional<std::string>> FileAnswers;
   std::deque<bool> WarningAnswers;
+  std::deque<TSaveChangesAnswer> SaveAnswers;
 
   std::vector<bool> SizeCalls;  // WithImageSize of each call
   std::vector<TPictureDialog> FileCalls;
   std::vector<QString> Warnings;
+  std::vector<QString> SaveQuestions;
   std::vector<QString> Errors;
 
   bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) override {
@@ -60,6 +63,16 @@ class TScriptedDialogs : public TDialogs {
     WarningAnswers.pop_front();
     return yes;
   }
+  TSaveChangesAnswer AskSaveChanges(const QString& Text) override {
+    SaveQuestions.push_back(Text);
+    if (SaveAnswers.empty()) {
+      Unexpected("unsaved-changes question");
+      return TSaveChangesAnswer::Cancel;
+    }
+    const TSaveChangesAnswer answer = SaveAnswers.front();
+    SaveAnswers.pop_front();
+    return answer;
+  }
   void ShowError(const QString& Message) override { Errors.push_back(Message); }
 
  private:
@@ -86,6 +99,31 @@ struct TWindowFixture {
     Window->SizeForm = &SizeForm;
     Window->show();
     (void)QTest::qWaitForWindowExposed(Window.get());
+    return *Window;
+  }
+};
+
+// The window with its editing additions (menus, tool bar, status bar, tools), the preferences file in the
+// fixture's folder. The window is active, so that its keys reach it.
+struct TEditingFixture : TWindowFixture {
+  std::unique_ptr<QSettings> Preferences;
+
+  TEditingFixture() { OpenPreferences(); }
+  ~TEditingFixture() { Window.reset(); }
+  TEditingFixture(const TEditingFixture&) = delete;
+  TEditingFixture& operator=(const TEditingFixture&) = delete;
+
+  QString PreferencesPath() const { return QString::fromStdString(Path("Tilora.conf")); }
+  void OpenPreferences() {
+    Preferences = std::make_unique<QSettings>(PreferencesPath(), QSettings::IniFormat);
+  }
+  TOrvMain& OpenEditing() {
+    Window = std::make_unique<TOrvMain>(Dialogs, Settings());
+    Window->SizeForm = &SizeForm;
+    Window->BuildEditing(*Preferences);
+    Window->show();
+    Window->activateWindow();
+    (void)QTest::qWaitForWindowActive(Window.get());
     return *Window;
   }
 };
