@@ -37,6 +37,8 @@ class TNoDialogs : public TDialogs {
   void ShowError(const QString& Message) override {
     std::fprintf(stderr, "error: %s\n", qPrintable(Message));
   }
+  bool AskYesNo(const QString&) override { return false; }
+  void ShowWarning(const QString&) override {}
 };
 
 // A shown window whose edit image and material are Size x Size, with 32 x 32 chips, the material chosen.

@@ -67,15 +67,17 @@ std::unique_ptr<QFileDialog> CreatePictureDialog(const TPictureDialog& Dialog, Q
   if (auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
     for (int i = 0; i < combo->count() && i < descriptions.size(); ++i)
       combo->setItemText(i, descriptions[i]);
-  if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()); grid && Dialog.Preview)
     grid->addWidget(NewPreviewPane(*dialog), 0, grid->columnCount(), grid->rowCount(), 1);
   return dialog;
 }
 
-std::unique_ptr<QMessageBox> CreateWarningBox(const QString& Text, QWidget* Owner) {
-  auto box =
-      std::make_unique<QMessageBox>(QMessageBox::Warning, QCoreApplication::translate("TQtDialogs", "警告"),
-                                    Text, QMessageBox::NoButton, Owner);
+namespace {
+
+// A box with the buttons はい (the default) and いいえ (Escape).
+std::unique_ptr<QMessageBox> YesNoBox(QMessageBox::Icon Icon, const QString& Caption, const QString& Text,
+                                      QWidget* Owner) {
+  auto box = std::make_unique<QMessageBox>(Icon, Caption, Text, QMessageBox::NoButton, Owner);
   QPushButton* yes =
       box->addButton(QCoreApplication::translate("TQtDialogs", "はい(&Y)"), QMessageBox::YesRole);
   QPushButton* no =
@@ -83,6 +85,26 @@ std::unique_ptr<QMessageBox> CreateWarningBox(const QString& Text, QWidget* Owne
   box->setDefaultButton(yes);
   box->setEscapeButton(no);
   return box;
+}
+
+bool Yes(QMessageBox& Box) {
+  Box.exec();
+  return Box.clickedButton() && Box.buttonRole(Box.clickedButton()) == QMessageBox::YesRole;
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> CreateWarningBox(const QString& Text, QWidget* Owner) {
+  return YesNoBox(QMessageBox::Warning, QCoreApplication::translate("TQtDialogs", "警告"), Text, Owner);
+}
+
+std::unique_ptr<QMessageBox> CreateQuestionBox(const QString& Text, QWidget* Owner) {
+  return YesNoBox(QMessageBox::Question, QString::fromUtf8(ApplicationTitle), Text, Owner);
+}
+
+std::unique_ptr<QMessageBox> CreateNoticeBox(const QString& Text, QWidget* Owner) {
+  return std::make_unique<QMessageBox>(QMessageBox::Warning, QString::fromUtf8(ApplicationTitle), Text,
+                                       QMessageBox::Ok, Owner);
 }
 
 std::unique_ptr<QMessageBox> CreateSaveChangesBox(const QString& Text, QWidget* Owner) {
@@ -166,9 +188,15 @@ bool TQtDialogs::ExecutePictureDialog(const TPictureDialog& Dialog, QStringList&
 }
 
 bool TQtDialogs::WarningYesNo(const QString& Text) {
-  const std::unique_ptr<QMessageBox> box = CreateWarningBox(Text, FOwner);
-  box->exec();
-  return box->clickedButton() && box->buttonRole(box->clickedButton()) == QMessageBox::YesRole;
+  return Yes(*CreateWarningBox(Text, FOwner));
+}
+
+bool TQtDialogs::AskYesNo(const QString& Text) {
+  return Yes(*CreateQuestionBox(Text, FOwner));
+}
+
+void TQtDialogs::ShowWarning(const QString& Text) {
+  CreateNoticeBox(Text, FOwner)->exec();
 }
 
 TSaveChangesAnswer TQtDialogs::AskSaveChanges(const QString& Text) {

@@ -22,6 +22,7 @@ struct TPictureDialog {
   QString Title;
   QString Filter;
   QString DefaultExt;
+  bool Preview = true;  // a pane beside the file list shows the highlighted picture
 };
 
 // The answers to the question before unsaved changes of the edit image would be lost.
@@ -40,6 +41,10 @@ class TDialogs {
   virtual TSaveChangesAnswer AskSaveChanges(const QString& Text) = 0;
   // The error box of the application, with the message as shown (see ErrorBoxText).
   virtual void ShowError(const QString& Message) = 0;
+  // A question with the buttons Yes and No; true for Yes.
+  virtual bool AskYesNo(const QString& Text) = 0;
+  // A warning that does not stop the command (something it could not do).
+  virtual void ShowWarning(const QString& Text) = 0;
 };
 
 // The dialogs as the program shows them, owned by the given window.
@@ -52,6 +57,8 @@ class TQtDialogs : public TDialogs {
   bool WarningYesNo(const QString& Text) override;
   TSaveChangesAnswer AskSaveChanges(const QString& Text) override;
   void ShowError(const QString& Message) override;
+  bool AskYesNo(const QString& Text) override;
+  void ShowWarning(const QString& Text) override;
 
  private:
   QWidget* FOwner;
@@ -62,7 +69,7 @@ inline const char* const ApplicationTitle = "Tilora";
 
 // Qt's own file dialog for a picture dialog: the title, the filter entries with their descriptions as given
 // (the first one chosen), the default extension, one file, no question before replacing a file, and a preview
-// pane.
+// pane unless the dialog has none.
 std::unique_ptr<QFileDialog> CreatePictureDialog(const TPictureDialog& Dialog, QWidget* Owner);
 // The warning box: caption "警告", the text, the buttons "はい(&Y)" (the default) and "いいえ(&N)" (also what
 // Escape and the close box give).
@@ -74,6 +81,11 @@ std::unique_ptr<QMessageBox> CreateSaveChangesBox(const QString& Text, QWidget* 
 TSaveChangesAnswer SaveChangesAnswer(const QMessageBox& Box);
 // The error box: caption "Tilora" and the message.
 std::unique_ptr<QMessageBox> CreateErrorBox(const QString& Message, QWidget* Owner);
+// A question: caption "Tilora", the text, the buttons "はい(&Y)" (the default) and "いいえ(&N)" (also what
+// Escape and the close box give).
+std::unique_ptr<QMessageBox> CreateQuestionBox(const QString& Text, QWidget* Owner);
+// A warning: caption "Tilora", the warning icon, the text and OK.
+std::unique_ptr<QMessageBox> CreateNoticeBox(const QString& Text, QWidget* Owner);
 
 // The preview of a picture file, decoded through the picture-format registry by its extension and drawn to
 // fit MaxSize (never enlarged), with the picture's own size in PictureSize; a null image when no format is

@@ -29,12 +29,15 @@ class TScriptedDialogs : public TDialogs {
   std::deque<std::optional<std::string>> FileAnswers;
   std::deque<bool> WarningAnswers;
   std::deque<TSaveChangesAnswer> SaveAnswers;
+  std::deque<bool> QuestionAnswers;
 
   std::vector<bool> SizeCalls;  // WithImageSize of each call
   std::vector<TPictureDialog> FileCalls;
   std::vector<QString> Warnings;
   std::vector<QString> SaveQuestions;
   std::vector<QString> Errors;
+  std::vector<QString> Questions;
+  std::vector<QString> Notices;  // the warnings that do not stop a command
 
   bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) override {
     SizeCalls.push_back(WithImageSize);
@@ -74,6 +77,14 @@ class TScriptedDialogs : public TDialogs {
     return answer;
   }
   void ShowError(const QString& Message) override { Errors.push_back(Message); }
+  bool AskYesNo(const QString& Text) override {
+    Questions.push_back(Text);
+    if (QuestionAnswers.empty()) return Unexpected("question");
+    const bool yes = QuestionAnswers.front();
+    QuestionAnswers.pop_front();
+    return yes;
+  }
+  void ShowWarning(const QString& Text) override { Notices.push_back(Text); }
 
  private:
   static bool Unexpected(const char* What) {
