@@ -359,6 +359,72 @@
         <source>BMP または PNG ではないファイルは開けません: %1</source>
         <translation>Only BMP and PNG files can be opened: %1</translation>
     </message>
+    <message>
+        <source>Tilora プロジェクト (*.tilora)|*.tilora</source>
+        <translation>Tilora projects (*.tilora)|*.tilora</translation>
+    </message>
+    <message>
+        <source>プロジェクトを開く</source>
+        <translation>Open Project</translation>
+    </message>
+    <message>
+        <source>プロジェクトを保存</source>
+        <translation>Save Project</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source> ほか %1 個</source>
+        <translation> and %1 more</translation>
+    </message>
+    <message>
+        <source>プロジェクトを開く(&amp;J)...</source>
+        <translation>Open Pro&amp;ject...</translation>
+    </message>
+    <message>
+        <source>プロジェクトを上書き保存(&amp;K)</source>
+        <translation>Save Projec&amp;t</translation>
+    </message>
+    <message>
+        <source>プロジェクトに名前を付けて保存(&amp;L)...</source>
+        <translation>Save &amp;Project As...</translation>
+    </message>
+    <message>
+        <source>素材が変更されました: %1
+シートを再構築しますか？</source>
+        <translation>A material has changed: %1
+Rebuild the sheet?</translation>
+    </message>
+    <message>
+        <source>素材「%1」にセル %2 のチップがなくなりました。これらのセルは元のままです。</source>
+        <translation>Material “%1” no longer holds the chips of cells %2. These cells keep their pixels.</translation>
+    </message>
+    <message>
+        <source>素材「%1」を読み込めません (%2)。</source>
+        <translation>Material “%1” cannot be read (%2).</translation>
+    </message>
+    <message>
+        <source>素材「%1」を読み込めません (%2)。セル %3 は元のままです。</source>
+        <translation>Material “%1” cannot be read (%2). Cells %3 keep their pixels.</translation>
+    </message>
+    <message>
+        <source>素材「%1」が見つかりません。</source>
+        <translation>Material “%1” is missing.</translation>
+    </message>
+    <message>
+        <source>素材「%1」が見つかりません。セル %2 は元のままです。</source>
+        <translation>Material “%1” is missing. Cells %2 keep their pixels.</translation>
+    </message>
+    <message>
+        <source>シートを素材から組み立て直せない部分があります。
+
+%1</source>
+        <translation>Parts of the sheet cannot be rebuilt from its materials.
+
+%1</translation>
+    </message>
 </context>
 <context>
     <name>TPreferencesForm</name>

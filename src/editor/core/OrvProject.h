@@ -74,8 +74,8 @@ TProject ParseProject(const std::string& Text, const std::string& FileName);
 // The JSON text of Project saved as FileName (paths relative to its folder), with the unknown fields of
 // Project.ReadText. Byte-identical for equal projects.
 std::string ProjectText(const TProject& Project, const std::string& FileName);
-// Writes ProjectText atomically (SaveFileAtomically).
-void WriteProject(const TProject& Project, const std::string& FileName);
+// Writes ProjectText atomically (SaveFileAtomically); returns the text written.
+std::string WriteProject(const TProject& Project, const std::string& FileName);
 
 // The sheet a build writes when the project names none: the project file's name with .png.
 std::string ProjectSheetFile(const TProject& Project, const std::string& ProjectFile);

@@ -650,11 +650,12 @@ std::string ProjectText(const TProject& Project, const std::string& FileName) {
   return text + "}\n";
 }
 
-void WriteProject(const TProject& Project, const std::string& FileName) {
-  const std::string text = ProjectText(Project, FileName);
+std::string WriteProject(const TProject& Project, const std::string& FileName) {
+  std::string text = ProjectText(Project, FileName);
   SaveFileAtomically(FileName, [&text](TStream& Stream) {
     Stream.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
   });
+  return text;
 }
 
 std::string ProjectSheetFile(const TProject& Project, const std::string& ProjectFile) {

@@ -33,6 +33,13 @@ TPictureDialog NewPictureDialog(TPictureDialog::TKind Kind, const QString& Title
   return {Kind, Title, QCoreApplication::translate("TOrvMain", PictureFilter), QStringLiteral("bmp")};
 }
 
+const char* const ProjectFilter = QT_TRANSLATE_NOOP("TOrvMain", "Tilora プロジェクト (*.tilora)|*.tilora");
+
+TPictureDialog NewProjectDialog(TPictureDialog::TKind Kind, const QString& Title) {
+  return {Kind, Title, QCoreApplication::translate("TOrvMain", ProjectFilter), QStringLiteral("tilora"),
+          false};
+}
+
 QPushButton* NewButton(QWidget* Owner, const QString& Caption) {
   return new QPushButton(Caption, Owner);
 }
@@ -63,6 +70,8 @@ TOrvMain::TOrvMain(TDialogs& Dialogs, TSettingsFile Settings, QWidget* Owner)
       OpenPictureDialog2(NewPictureDialog(TPictureDialog::Open, tr("ファイルを開く"))),
       SavePictureDialog1(NewPictureDialog(TPictureDialog::Save, tr("画像を保存する"))),
       SaveAsPictureDialog(NewPictureDialog(TPictureDialog::Save, tr("名前を付けて保存"))),
+      OpenProjectDialog(NewProjectDialog(TPictureDialog::Open, tr("プロジェクトを開く"))),
+      SaveProjectDialog(NewProjectDialog(TPictureDialog::Save, tr("プロジェクトを保存"))),
       FDialogs(Dialogs),
       FSettings(std::move(Settings)) {
   BuildControls();
@@ -271,7 +280,7 @@ void TOrvMain::Button3Click() {
   if (Image2->PictureHeight() == 0) return;
   QStringList files;
   if (!FDialogs.ExecutePictureDialog(SavePictureDialog1, files)) return;
-  SaveTo(files.front());
+  SaveTo(files.front(), true);
 }
 
 void TOrvMain::Button4Click() {
@@ -323,6 +332,7 @@ void TOrvMain::ComboBox1Change() {
   if (FileExists(path)) {
     Document->LoadMaterial(path);
     FMaterialPath = path;
+    if (Editing()) WatchMaterial(path);
   }
   RedrawMaterial();
 }

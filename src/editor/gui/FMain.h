@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -14,6 +15,7 @@
 #include "OrvCui.h"
 #include "OrvEdit.h"
 #include "OrvPane.h"
+#include "OrvProject.h"
 #include "OrvSave.h"
 #include "QtDialogs.h"
 #include "QtImageView.h"
@@ -22,6 +24,7 @@
 class QAction;
 class QActionGroup;
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -29,6 +32,7 @@ class QPushButton;
 class QScrollArea;
 class QSettings;
 class QSplitter;
+class QTimer;
 class QToolBar;
 class THistoryStack;
 class TSizeForm;
@@ -75,6 +79,8 @@ class TOrvMain : public QMainWindow {
   TPictureDialog OpenPictureDialog2;
   TPictureDialog SavePictureDialog1;
   TPictureDialog SaveAsPictureDialog;  // Save As: "名前を付けて保存"
+  TPictureDialog OpenProjectDialog;    // "プロジェクトを開く"
+  TPictureDialog SaveProjectDialog;    // "プロジェクトを保存"
   // The View menu: zoom in, zoom out and back to 1x, acting on ZoomPane().
   QMenu* ViewMenu;
   QAction* ZoomInAction;
@@ -102,6 +108,9 @@ class TOrvMain : public QMainWindow {
   QAction* OpenAction = nullptr;
   QAction* SaveAction = nullptr;
   QAction* SaveAsAction = nullptr;
+  QAction* OpenProjectAction = nullptr;
+  QAction* SaveProjectAction = nullptr;
+  QAction* SaveProjectAsAction = nullptr;
   QAction* AddMaterialAction = nullptr;
   QAction* ExitAction = nullptr;
   QAction* UndoAction = nullptr;
@@ -195,6 +204,27 @@ class TOrvMain : public QMainWindow {
   // Starts a new history bounded by MemoryLimit bytes (the old steps are forgotten).
   void ResetHistory(size_t MemoryLimit);
 
+  // Projects (FMainProject.cpp). Opening one rebuilds its sheet from its materials as one undoable step (kind
+  // Rebuild), adds its materials to the list and watches their files; its sheet file is the one Save writes,
+  // with the project's save settings. Materials that are missing or whose chips no longer fit are named with
+  // their cells in a warning.
+  void OpenProjectClick();
+  void OpenProject(const QString& FileName);
+  // Save project: to ProjectFile, or as Save project as when there is none; Save project as asks for a file.
+  // Both true when the project was written.
+  bool SaveProjectClick();
+  bool SaveProjectAsClick();
+  // Rebuilds the sheet from its recipe with the materials as their files are now, as one undoable step.
+  void RebuildProject();
+  // Looks at the watched materials now (the watch does so a moment after a file changes): when one differs
+  // from what the sheet was last built from, asks whether to rebuild.
+  void CheckMaterialChanges();
+  // The open project's file (empty when none) and what it holds beyond the recipe.
+  QString ProjectFile;
+  std::optional<TProject> Project;
+  // The material files the watch follows.
+  QStringList WatchedMaterials() const;
+
   TEditTool Tool() const { return FTool; }
   void SetTool(TEditTool Tool);
   // The flip or rotation the stamp source is stamped with.
@@ -265,7 +295,8 @@ class TOrvMain : public QMainWindow {
   void ShowEditChange(const TEditChange& Change);
   // The edit image starts a new document: loaded from FileName, or made by New (no file).
   void StartDocument(const QString& FileName);
-  void SaveTo(const QString& FileName);
+  // Designed: the designed 保存 button's save, whatever project is open.
+  void SaveTo(const QString& FileName, bool Designed = false);
   // Appends files to the material list and the combo box (Add material).
   void AppendMaterials(const QStringList& Files);
   // The pane under At (window coordinates) that takes dropped files; null when none.
@@ -304,6 +335,15 @@ class TOrvMain : public QMainWindow {
 
   void UpdateZoomStatus();
 
+  // Projects.
+  void BuildProjectActions();
+  void SaveProjectTo(const QString& FileName);
+  // No project is open any more (New, Load).
+  void CloseProject();
+  // Follows the files of the open project's materials and of those chosen since.
+  void WatchMaterial(const std::string& Path);
+  void ShowReplayProblems(const std::vector<TReplayProblem>& Problems);
+
   TDialogs& FDialogs;
   TSettingsFile FSettings;
   TGridColor FGridColor;
@@ -318,4 +358,11 @@ class TOrvMain : public QMainWindow {
   std::string FMaterialPath;  // the file the document's material was loaded from
   TDrag FDrag;
   TSaveOptions FSaveOptions;
+  // The materials as the open project describes them (their sizes tell which chips no longer fit), and the
+  // digest of each watched file as the sheet was last built from it or the user last declined to rebuild.
+  std::vector<TProjectMaterial> FProjectMaterials;
+  std::map<std::string, std::string> FSeenDigests;
+  QFileSystemWatcher* FMaterialWatch = nullptr;
+  QTimer* FMaterialTimer = nullptr;
+  bool FAskingRebuild = false;
 };

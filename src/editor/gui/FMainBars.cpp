@@ -109,6 +109,7 @@ void TOrvMain::BuildActions() {
   SaveAsAction = newAction(tr("名前を付けて保存(&A)..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
                            [this] { SaveAsClick(); });
   AddMaterialAction = newAction(tr("素材を追加(&M)..."), {}, [this] { Button5Click(); });
+  BuildProjectActions();
   ExitAction = newAction(tr("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
   UndoAction = newAction(tr("元に戻す"), QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { UndoClick(); });
   RedoAction =
@@ -176,6 +177,8 @@ void TOrvMain::BuildMenus() {
   RecentMenu = FileMenu->addMenu(tr("最近使ったファイル(&R)"));
   FileMenu->addSeparator();
   FileMenu->addActions({SaveAction, SaveAsAction});
+  FileMenu->addSeparator();
+  FileMenu->addActions({OpenProjectAction, SaveProjectAction, SaveProjectAsAction});
   FileMenu->addSeparator();
   FileMenu->addAction(AddMaterialAction);
   FileMenu->addSeparator();
@@ -290,7 +293,8 @@ void TOrvMain::UpdateActions() {
   UndoAction->setEnabled(!undo.isEmpty());
   RedoAction->setText(redo.isEmpty() ? tr("やり直し") : tr("やり直し: %1").arg(redo));
   RedoAction->setEnabled(!redo.isEmpty());
-  for (QAction* action : {SaveAction, SaveAsAction, ChipSizeAction}) action->setEnabled(shown);
+  for (QAction* action : {SaveAction, SaveAsAction, ChipSizeAction, SaveProjectAction, SaveProjectAsAction})
+    action->setEnabled(shown);
   for (QAction* action : {CutAction, CopyAction, DeleteAction, DeselectAction, UseAsStampAction})
     action->setEnabled(selection);
   SelectAllAction->setEnabled(image);

@@ -75,14 +75,21 @@ bool TOrvMain::SaveAsClick() {
   return true;
 }
 
-void TOrvMain::SaveTo(const QString& FileName) {
-  Document->SaveEditImage(DocumentPath(FileName));
+void TOrvMain::SaveTo(const QString& FileName, bool Designed) {
+  // With a project open, Save and Save As write the sheet as the project says (tilora-tool build does too).
+  if (Project && !Designed) {
+    const TSaveResult result = Document->SaveEditImage(DocumentPath(FileName), Project->Save);
+    for (const std::string& warning : result.Warnings) FDialogs.ShowWarning(QString::fromStdString(warning));
+  } else {
+    Document->SaveEditImage(DocumentPath(FileName));
+  }
   CurrentFile = FileName;
   History->SetClean();
   AddRecentFile(FileName);
 }
 
 void TOrvMain::StartDocument(const QString& FileName) {
+  CloseProject();
   CurrentFile = FileName;
   History->SetClean();
   if (!FileName.isEmpty()) AddRecentFile(FileName);
