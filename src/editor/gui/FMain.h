@@ -336,7 +336,7 @@ class TOrvMain : public QMainWindow {
   void UpdateZoomStatus();
 
   // Projects.
-  void BuildProjectActions();
+  void BuildMaterialWatch();
   void SaveProjectTo(const QString& FileName);
   // No project is open any more (New, Load).
   void CloseProject();

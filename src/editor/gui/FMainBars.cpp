@@ -57,6 +57,7 @@ QString TransformText(TChipTransform Transform) {
 void TOrvMain::BuildEditing(QSettings& Preferences) {
   FPreferences = &Preferences;
   BuildActions();
+  BuildMaterialWatch();
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();
@@ -108,8 +109,11 @@ void TOrvMain::BuildActions() {
   SaveAction = newAction(tr("上書き保存(&S)"), QKeySequence::Save, [this] { SaveClick(); });
   SaveAsAction = newAction(tr("名前を付けて保存(&A)..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
                            [this] { SaveAsClick(); });
+  OpenProjectAction = newAction(tr("プロジェクトを開く(&J)..."), {}, [this] { OpenProjectClick(); });
+  SaveProjectAction = newAction(tr("プロジェクトを上書き保存(&K)"), {}, [this] { SaveProjectClick(); });
+  SaveProjectAsAction =
+      newAction(tr("プロジェクトに名前を付けて保存(&L)..."), {}, [this] { SaveProjectAsClick(); });
   AddMaterialAction = newAction(tr("素材を追加(&M)..."), {}, [this] { Button5Click(); });
-  BuildProjectActions();
   ExitAction = newAction(tr("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
   UndoAction = newAction(tr("元に戻す"), QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { UndoClick(); });
   RedoAction =

@@ -41,17 +41,7 @@ std::string DigestNow(const std::string& Path) {
 
 }  // namespace
 
-void TOrvMain::BuildProjectActions() {
-  const auto newAction = [this](const QString& Text, std::function<void()> Handler) {
-    auto* action = new QAction(Text, this);
-    connect(action, &QAction::triggered, this, [this, Handler = std::move(Handler)] { Guarded(Handler); });
-    return action;
-  };
-  OpenProjectAction = newAction(tr("プロジェクトを開く(&J)..."), [this] { OpenProjectClick(); });
-  SaveProjectAction = newAction(tr("プロジェクトを上書き保存(&K)"), [this] { SaveProjectClick(); });
-  SaveProjectAsAction =
-      newAction(tr("プロジェクトに名前を付けて保存(&L)..."), [this] { SaveProjectAsClick(); });
-
+void TOrvMain::BuildMaterialWatch() {
   FMaterialWatch = new QFileSystemWatcher(this);
   FMaterialTimer = new QTimer(this);
   FMaterialTimer->setSingleShot(true);
