@@ -206,8 +206,8 @@ class TOrvMain : public QMainWindow {
 
   // Projects (FMainProject.cpp). Opening one rebuilds its sheet from its materials as one undoable step (kind
   // Rebuild), adds its materials to the list and watches their files; its sheet file is the one Save writes,
-  // with the project's save settings. Materials that are missing or whose chips no longer fit are named with
-  // their cells in a warning.
+  // with the project's save settings, and Save and Save As write the project too. Materials that are missing
+  // or whose chips no longer fit are named with their cells in a warning.
   void OpenProjectClick();
   void OpenProject(const QString& FileName);
   // Save project: to ProjectFile, or as Save project as when there is none; Save project as asks for a file.

@@ -76,14 +76,17 @@ bool TOrvMain::SaveAsClick() {
 }
 
 void TOrvMain::SaveTo(const QString& FileName, bool Designed) {
-  // With a project open, Save and Save As write the sheet as the project says (tilora-tool build does too).
-  if (Project && !Designed) {
+  // With a project open, Save and Save As write the sheet as the project says (tilora-tool build does too),
+  // and the project with it, so that what the unsaved-changes question calls saved is saved in both.
+  const bool project = Project && !Designed;
+  if (project) {
     const TSaveResult result = Document->SaveEditImage(DocumentPath(FileName), Project->Save);
     for (const std::string& warning : result.Warnings) FDialogs.ShowWarning(QString::fromStdString(warning));
   } else {
     Document->SaveEditImage(DocumentPath(FileName));
   }
   CurrentFile = FileName;
+  if (project) SaveProjectTo(ProjectFile);
   History->SetClean();
   AddRecentFile(FileName);
 }

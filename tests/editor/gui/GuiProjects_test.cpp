@@ -89,6 +89,16 @@ class ProjectsTest : public QObject {
     QCOMPARE(opened.UndoAction->text(), QString("元に戻す: 再構築"));
     QCOMPARE(opened.FileMenu->actions().contains(opened.OpenProjectAction), true);
 
+    // Save writes the sheet and the project with it.
+    opened.ComboBox1->setCurrentIndex(0);
+    emit opened.ComboBox1->activated(0);
+    QTest::mousePress(opened.Image1, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(opened.Image1, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(opened.Image2, Qt::LeftButton, {}, QPoint(50, 20));
+    opened.SaveAction->trigger();
+    QVERIFY(opened.History->IsClean());
+    QCOMPARE(ReadProject(f.ProjectPath).Operations.size(), size_t{3});
+
     // New starts a sheet of no project.
     g.Dialogs.SizeAnswers.push_back(TSizes{16, 16, 1, 1});
     opened.Button1->click();
