@@ -183,9 +183,8 @@ BENCHMARK(BM_FullRedrawEdit)->Arg(512)->Arg(8192)->Unit(benchmark::kMicrosecond)
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
   bench::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   // The ratio of the 8192 to the 512 time of each benchmark.
   for (const char* name : {"BM_StampChip", "BM_MoveSelection", "BM_FullRedrawEdit"})
     if (const double ratio = reporter.Ratio(std::string(name) + "/8192", std::string(name) + "/512"))
@@ -194,6 +193,5 @@ int main(int argc, char** argv) {
                     "BM_QtScaleRegion", 2);
   bench::PrintRatio(reporter, "the same with alpha over the checkerboard", "BM_RepaintZoomedView/1",
                     "BM_QtScaleRegion", 2);
-  benchmark::Shutdown();
   return 0;
 }
