@@ -179,12 +179,8 @@ BENCHMARK(BM_InterleavedExact)->Unit(benchmark::kMillisecond)->MinTime(4.0);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   bench::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  std::printf("\n");
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   const bool save =
       bench::PrintRatio(reporter, "RGB + alpha save / libpng", "BM_SaveRgbAlpha", "BM_LibpngRgba", 1.05);
   const bool exact = bench::PrintRatio(reporter, "exact reduction / colour count", "BM_ExactReduction",

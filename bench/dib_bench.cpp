@@ -117,16 +117,12 @@ BENCHMARK(BM_MemcpyPixels)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   bench::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n");
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   bench::PrintRatio(reporter, "quantise 24->8 vs bitset colour count", "BM_QuantizeHistogram24To8",
                     "BM_DistinctColoursBitset", 3);
   bench::PrintRatio(reporter, "BMP write vs memcpy", "BM_BmpWrite", "BM_MemcpyPixels", 2);
   bench::PrintRatio(reporter, "BMP read (heap) vs memcpy", "BM_BmpRead/0", "BM_MemcpyPixels", 3);
   bench::PrintRatio(reporter, "BMP read (shared memory) vs memcpy", "BM_BmpRead/1", "BM_MemcpyPixels", 3);
-  benchmark::Shutdown();
   return 0;
 }

@@ -150,11 +150,10 @@ BENCHMARK(BM_Interleaved)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->MinT
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   bench::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   // The CPU-time ratio is the one to read on a shared machine; both encoders run on one thread.
-  std::printf("\n%-16s %14s %14s\n", "image", "real /libpng", "cpu /libpng");
+  std::printf("%-16s %14s %14s\n", "image", "real /libpng", "cpu /libpng");
   for (int i = 0; i < 2; ++i) {
     // GCC 12 at -O3 reports "literal" + std::string as an overlapping copy (-Wrestrict): a false positive of
     // its analysis through libstdc++'s inlined operator+; the two strings are distinct objects.
@@ -168,6 +167,5 @@ int main(int argc, char** argv) {
       std::printf("%-16s %14.3f %14.3f\n", ImageNames[i], reporter.RealTime(ours) / reporter.RealTime(peer),
                   reporter.Ratio(ours, peer));
   }
-  benchmark::Shutdown();
   return 0;
 }

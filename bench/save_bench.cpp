@@ -104,11 +104,8 @@ BENCHMARK(BM_SaveEditImage)
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   bench::TRatioReporter Reporter;
-  benchmark::RunSpecifiedBenchmarks(&Reporter);
-  benchmark::Shutdown();
+  if (!bench::RunBenchmarks(argc, argv, Reporter)) return 1;
 
   const char* Steps[] = {"BM_Count", "BM_Reduce", "BM_Encode", "BM_Write"};
   double Sum = 0;
@@ -118,7 +115,7 @@ int main(int argc, char** argv) {
   }
   const double Whole = Reporter.CpuTime("BM_SaveEditImage");
   if (Whole == 0) return 0;
-  std::printf("\nCPU time: SaveEditImage %.1f ms; sum of its steps %.1f ms\n", Whole, Sum);
+  std::printf("CPU time: SaveEditImage %.1f ms; sum of its steps %.1f ms\n", Whole, Sum);
   for (const char* Step : Steps)
     std::printf("  %-10s %8.1f ms  %5.1f %%\n", Step + 3, Reporter.CpuTime(Step),
                 100 * Reporter.CpuTime(Step) / Sum);

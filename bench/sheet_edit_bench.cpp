@@ -100,12 +100,8 @@ BENCHMARK(BM_StampUndoBudget)
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   bench::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  std::printf("\n");
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   const bool opaque = bench::PrintRatio(reporter, "stamp, undo, budget: 8192 / 512",
                                         "BM_StampUndoBudget/8192/0", "BM_StampUndoBudget/512/0", 2);
   const bool alpha = bench::PrintRatio(reporter, "the same with alpha: 8192 / 512",

@@ -41,4 +41,13 @@ bool PrintRatio(const TRatioReporter& reporter, const char* what, const std::str
   return ratio <= target;
 }
 
+bool RunBenchmarks(int& argc, char** argv, TRatioReporter& reporter) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return false;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  std::printf("\n");
+  return true;
+}
+
 }  // namespace bench

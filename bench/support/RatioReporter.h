@@ -29,6 +29,11 @@ class TRatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, TTimes> FTimes;
 };
 
+// Runs the benchmarks that the command line selects with Reporter, as a benchmark program's main does, and
+// prints an empty line after them; false (after a message) when the command line has arguments Google
+// Benchmark does not know.
+bool RunBenchmarks(int& argc, char** argv, TRatioReporter& reporter);
+
 // Prints "what  ratio x peer (target <= target): met|MISSED" and returns whether the target was met; prints
 // nothing and returns true when either benchmark did not run.
 bool PrintRatio(const TRatioReporter& reporter, const char* what, const std::string& subject,
