@@ -109,12 +109,8 @@ BENCHMARK(BM_ReplayTurnedStamps)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   bench::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  std::printf("\n");
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
   const bool met = bench::PrintRatio(reporter, "replay of 10,000 stamps / writing the chips",
                                      "BM_ReplayStamps", "BM_WriteChipsOnce", 2.0);
   // Turned stamps go through a block: for information, without a target.
