@@ -92,10 +92,12 @@ void CheckWritable(const std::string& FileName) {
     throw CreateFileError(FileName, errno);
 }
 
-// Saves the exported image with the profile. The standard profile is the editor's own save.
+// Saves the exported image, with its alpha plane when it has one, by the profile. The standard profile is the
+// editor's own save.
 void SaveExportImage(TExportImage& Sheet, const std::string& FileName, const TExportProfile& Profile) {
   TOrvDatas document;
   document.EditImage = std::move(Sheet.Image);
+  if (Sheet.Alpha) document.EditAlpha.Assign(Sheet.Alpha.get());
   document.SaveEditImage(FileName, Profile.Options);
 }
 
@@ -262,10 +264,6 @@ TSheetLayout ExportSheet(const TBitmap& Image, const TBitmap* Alpha, const TExpo
   ImageFileKindOf(Files.Image, "save");
   if (Image.Empty())
     throw EInvalidGraphic("Cannot save image \"" + Files.Image + "\": the edit image is empty.");
-  // The editor's save writes no alpha plane yet, so a transparent sheet would lose its alpha.
-  if (Alpha)
-    throw EInvalidGraphic("Cannot save image \"" + Files.Image + "\": the export cannot write transparency.");
-
   std::vector<std::string> targets;
   for (const std::string* name : {&Files.Image, &Files.Tsx, &Files.Tsj, &Files.Tres}) {
     if (name->empty()) continue;

@@ -11,9 +11,11 @@
 #include <random>
 #include <sstream>
 
+#include "AlphaPlane.h"
 #include "Bitmaps.h"
 #include "ExpectRaises.h"
 #include "NoiseImages.h"
+#include "OrvAlpha.h"
 #include "OrvCui.h"
 #include "OrvExport.h"
 #include "TestFiles.h"
@@ -339,12 +341,6 @@ TEST(ExportFiles, RefusesBeforeWritingAnything) {
         ExportSheet(*sheet, nullptr, options, {folder.Path("s.gif"), "", "", ""});
       },
       "Cannot save image \"" + folder.Path("s.gif") + "\": only .png and .bmp files are supported.");
-  const auto alpha = pngtest::MakeBitmap(8, 8, pf8bit);
-  ExpectRaises<EInvalidGraphic>(
-      [&] {
-        ExportSheet(*sheet, alpha.get(), options, {png, "", "", ""});
-      },
-      "Cannot save image \"" + png + "\": the export cannot write transparency.");
   fs::create_directories(folder.Path("s.tsx"));
   ExpectRaises<EFCreateError>(
       [&] {
@@ -354,6 +350,39 @@ TEST(ExportFiles, RefusesBeforeWritingAnything) {
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"s.tsx"});
   ExpectRaises<EInvalidGraphic>([] { ExportProfileNamed("rpg"); },
                                 "Unknown save profile \"rpg\": the profiles are standard and rpg2000.");
+}
+
+// A sheet with transparency exports with it: the extruded and spaced image reads back with the plane the
+// direct model gives, PNG and BMP alike.
+TEST(ExportFiles, ATransparentSheetExportsWithItsAlpha) {
+  const TempFolder folder;
+  auto sheet = ChipSheet(4, 4, 2, 2);
+  TBitmap alpha;
+  alpha.SetImage(NewAlphaPlaneImage(8, 8));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) alpha.ScanLine(y)[x] = static_cast<uint8_t>(x < 4 ? 255 : (x * 40 + y) % 256);
+  TExportOptions options;
+  options.ChipWidth = options.ChipHeight = 4;
+  options.Spacing = 1;
+  options.Extrusion = 1;
+  const TSheetLayout layout = LayoutSheet(8, 8, options, "s.png");
+  const TExportImage expected = MakeExportImage(*sheet, &alpha, layout);
+  ASSERT_TRUE(expected.Alpha);
+  for (const char* name : {"s.png", "s.bmp"}) {
+    SCOPED_TRACE(name);
+    ExportSheet(*sheet, &alpha, options, {folder.Path(name), "", "", ""});
+    TBitmap image, plane;
+    ReadImageFileWithAlpha(folder.Path(name), image, plane);
+    ASSERT_TRUE(IsAlphaPlaneOf(plane, image));
+    for (int y = 0; y < image.Height(); ++y)
+      for (int x = 0; x < image.Width(); ++x) {
+        const uint8_t cover = expected.Alpha->ScanLine(y)[x];
+        ASSERT_EQ(plane.ScanLine(y)[x], cover) << x << "," << y;
+        if (cover != 255) {
+          ASSERT_EQ(image.GetPixel(x, y), expected.Image->GetPixel(x, y)) << x << "," << y;
+        }
+      }
+  }
 }
 
 TEST(ExportFiles, TilesetsNameTheImageRelativeToThemselves) {
