@@ -69,17 +69,24 @@ bool TOrvMain::SaveClick() {
 
 bool TOrvMain::SaveAsClick() {
   if (!EditImageShown()) return false;
-  QStringList files;
-  if (!FDialogs.ExecutePictureDialog(SaveAsPictureDialog, files)) return false;
-  SaveTo(files.front());
+  QString file;
+  if (!AskSaveFile(SaveAsPictureDialog, file)) return false;
+  SaveTo(file);
   return true;
 }
 
 void TOrvMain::SaveTo(const QString& FileName) {
-  Document->SaveEditImage(DocumentPath(FileName));
+  const TSaveResult result = SaveSheet(FileName);
   CurrentFile = FileName;
   History->SetClean();
   AddRecentFile(FileName);
+  // The save went through; what it has to say comes after.
+  if (!result.Warnings.empty()) {
+    QStringList warnings;
+    for (const std::string& warning : result.Warnings) warnings << QString::fromStdString(warning);
+    FDialogs.ShowWarning(tr("保存しました。次の点に注意してください:") + QStringLiteral("\n\n") +
+                         warnings.join(QLatin1Char('\n')));
+  }
 }
 
 void TOrvMain::StartDocument(const QString& FileName) {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "FSaveOptions.h"
 #include "FSize.h"
 #include "OrvCuiErrors.h"
 #include "QtBitmap.h"
@@ -116,6 +117,11 @@ std::unique_ptr<QMessageBox> CreateErrorBox(const QString& Message, QWidget* Own
                                        QMessageBox::Ok, Owner);
 }
 
+std::unique_ptr<QMessageBox> CreateWarningOkBox(const QString& Message, QWidget* Owner) {
+  return std::make_unique<QMessageBox>(QMessageBox::Warning, QString::fromUtf8(ApplicationTitle), Message,
+                                       QMessageBox::Ok, Owner);
+}
+
 QImage PicturePreview(const QString& FileName, QSize MaxSize, QSize* PictureSize) {
   const std::string name = FileName.toStdString();
   const std::unique_ptr<TGraphic> graphic = TPicture::CreateForExtension(ExtractFileExt(name));
@@ -179,6 +185,19 @@ TSaveChangesAnswer TQtDialogs::AskSaveChanges(const QString& Text) {
 
 void TQtDialogs::ShowError(const QString& Message) {
   CreateErrorBox(Message, FOwner)->exec();
+}
+
+bool TQtDialogs::ExecuteSaveDialog(const TPictureDialog& Dialog, TSaveChoices& Choices, QStringList& Files) {
+  const std::unique_ptr<QFileDialog> dialog = CreateSaveDialog(Dialog, Choices, FOwner);
+  if (dialog->exec() != QDialog::Accepted) return false;
+  Files = dialog->selectedFiles();
+  if (Files.isEmpty()) return false;
+  Choices = SaveDialogChoices(*dialog);
+  return true;
+}
+
+void TQtDialogs::ShowWarning(const QString& Message) {
+  CreateWarningOkBox(Message, FOwner)->exec();
 }
 
 QString ErrorBoxText(const std::string& Message) {

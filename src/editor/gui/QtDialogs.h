@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "OrvExport.h"
+
 class QFileDialog;
 class QMessageBox;
 class QWidget;
@@ -22,6 +24,23 @@ struct TPictureDialog {
   QString Title;
   QString Filter;
   QString DefaultExt;
+};
+
+// The choices of the editing window's save dialog beyond the file name, kept between runs (FSaveOptions.h).
+struct TSaveChoices {
+  // The profile, exact colours and the key colour (-1: automatic), which is also Tiled's trans.
+  TSaveOptions Save;
+  // The tileset files written beside the image and named after it.
+  bool Tsx = false;
+  bool Tsj = false;
+  bool Tres = false;
+  // Spacing, margin, extrusion and the copies left out of the Godot tile list; the chip size and the key
+  // colour come from the sheet and Save.
+  TExportOptions Export;
+  // Whether a save writes anything beside the image: a tileset, or the laid-out image of a padded export.
+  bool Exports() const {
+    return Tsx || Tsj || Tres || Export.Spacing > 0 || Export.Margin > 0 || Export.Extrusion > 0;
+  }
 };
 
 // The answers to the question before unsaved changes of the edit image would be lost.
@@ -40,6 +59,16 @@ class TDialogs {
   virtual TSaveChangesAnswer AskSaveChanges(const QString& Text) = 0;
   // The error box of the application, with the message as shown (see ErrorBoxText).
   virtual void ShowError(const QString& Message) = 0;
+  // The editing window's save dialog: a file dialog with the save choices under its file list, showing
+  // Choices and, when a file was chosen, leaving the choices made there. By default the plain file dialog,
+  // the choices as they were.
+  virtual bool ExecuteSaveDialog(const TPictureDialog& Dialog, TSaveChoices& Choices, QStringList& Files) {
+    (void)Choices;
+    return ExecutePictureDialog(Dialog, Files);
+  }
+  // A warning box with OK, for what a command that went through has to say (a save's warnings); by default
+  // the error box.
+  virtual void ShowWarning(const QString& Message) { ShowError(Message); }
 };
 
 // The dialogs as the program shows them, owned by the given window.
@@ -52,6 +81,8 @@ class TQtDialogs : public TDialogs {
   bool WarningYesNo(const QString& Text) override;
   TSaveChangesAnswer AskSaveChanges(const QString& Text) override;
   void ShowError(const QString& Message) override;
+  bool ExecuteSaveDialog(const TPictureDialog& Dialog, TSaveChoices& Choices, QStringList& Files) override;
+  void ShowWarning(const QString& Message) override;
 
  private:
   QWidget* FOwner;
@@ -74,6 +105,8 @@ std::unique_ptr<QMessageBox> CreateSaveChangesBox(const QString& Text, QWidget* 
 TSaveChangesAnswer SaveChangesAnswer(const QMessageBox& Box);
 // The error box: caption "Tilora" and the message.
 std::unique_ptr<QMessageBox> CreateErrorBox(const QString& Message, QWidget* Owner);
+// The warning box with OK: caption "Tilora" and the message.
+std::unique_ptr<QMessageBox> CreateWarningOkBox(const QString& Message, QWidget* Owner);
 
 // The preview of a picture file, decoded through the picture-format registry by its extension and drawn to
 // fit MaxSize (never enlarged), with the picture's own size in PictureSize; a null image when no format is

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,11 +31,17 @@ class TScriptedDialogs : public TDialogs {
   std::deque<bool> WarningAnswers;
   std::deque<TSaveChangesAnswer> SaveAnswers;
 
+  // The editing window's save dialog answers from FileAnswers; when one is chosen, the next of ChoiceEdits
+  // (if any) changes the choices the dialog showed, as a user would.
+  std::deque<std::function<void(TSaveChoices&)>> ChoiceEdits;
+
   std::vector<bool> SizeCalls;  // WithImageSize of each call
   std::vector<TPictureDialog> FileCalls;
   std::vector<QString> Warnings;
   std::vector<QString> SaveQuestions;
   std::vector<QString> Errors;
+  std::vector<TSaveChoices> ChoicesShown;  // by each save dialog
+  std::vector<QString> ShownWarnings;
 
   bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) override {
     SizeCalls.push_back(WithImageSize);
@@ -74,6 +81,16 @@ class TScriptedDialogs : public TDialogs {
     return answer;
   }
   void ShowError(const QString& Message) override { Errors.push_back(Message); }
+  bool ExecuteSaveDialog(const TPictureDialog& Dialog, TSaveChoices& Choices, QStringList& Files) override {
+    ChoicesShown.push_back(Choices);
+    if (!ExecutePictureDialog(Dialog, Files)) return false;
+    if (!ChoiceEdits.empty()) {
+      ChoiceEdits.front()(Choices);
+      ChoiceEdits.pop_front();
+    }
+    return true;
+  }
+  void ShowWarning(const QString& Message) override { ShownWarnings.push_back(Message); }
 
  private:
   static bool Unexpected(const char* What) {
