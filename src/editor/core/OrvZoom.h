@@ -103,7 +103,7 @@ TPaneContent PaneOf(const TBitmap* Image, const TBitmap* Alpha, int32_t ChipWidt
 // points out (copies of another chip) stand out on light and dark sheets alike.
 inline constexpr TColor ChipMarkColor = 0x8000FF;  // RGB(255, 0, 128)
 // What a device pixel (0xFFRRGGBB) inside a marked chip shows: ChipMarkTint / 256 of the mark colour over it.
-inline constexpr uint32_t ChipMarkTint = 96;
+inline constexpr uint32_t ChipMarkTint = 64;
 uint32_t MarkedPixel(uint32_t Under);
 
 class TChipMarks : public TPaneOverlay {

@@ -266,6 +266,9 @@ std::unique_ptr<QFileDialog> CreateSaveDialog(const TPictureDialog& Dialog, cons
   panel->SetChoices(Choices);
   if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
     grid->addWidget(panel, grid->rowCount(), 0, 1, grid->columnCount());
+  // The file list keeps the room it has in the plain dialog; the choices come below it.
+  dialog->resize(std::max(dialog->width(), panel->sizeHint().width() + 24),
+                 dialog->height() + panel->heightForWidth(dialog->width()) + 8);
   return dialog;
 }
 
