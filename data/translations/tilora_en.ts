@@ -425,6 +425,42 @@ Rebuild the sheet?</translation>
 
 %1</translation>
     </message>
+    <message>
+        <source>新規作成 (透明)(&amp;T)...</source>
+        <translation>New &amp;Transparent...</translation>
+    </message>
+    <message>
+        <source>透明なシートを新しく作ります</source>
+        <translation>Makes a new, fully transparent sheet</translation>
+    </message>
+    <message>
+        <source>素材のパレット 0 番を透明にする(&amp;I)</source>
+        <translation>Material Palette &amp;Index 0 Is Transparent</translation>
+    </message>
+    <message>
+        <source>8 ビット以下の素材で、パレットの 0 番の色のピクセルを透明にします (RPG Maker 2000/2003 の素材)</source>
+        <translation>Shows the pixels of palette index 0 of a material of 8 bits or fewer as transparent (RPG Maker 2000/2003 materials)</translation>
+    </message>
+    <message>
+        <source>重複したチップに印を付ける(&amp;D)</source>
+        <translation>Mark &amp;Duplicate Chips</translation>
+    </message>
+    <message>
+        <source>反転・回転したチップも重複に数える(&amp;F)</source>
+        <translation>Count &amp;Flipped and Rotated Copies as Duplicates</translation>
+    </message>
+    <message>
+        <source>ほかのチップと同じ内容のチップの数 (空のチップは数えません)</source>
+        <translation>Chips that copy another chip (empty chips are not counted)</translation>
+    </message>
+    <message>
+        <source>重複 %1</source>
+        <translation>Duplicates %1</translation>
+    </message>
+    <message>
+        <source>保存しました。次の点に注意してください:</source>
+        <translation>Saved. Please note:</translation>
+    </message>
 </context>
 <context>
     <name>TPreferencesForm</name>
@@ -464,6 +500,18 @@ Rebuild the sheet?</translation>
         <source>自動</source>
         <translation>Automatic</translation>
     </message>
+    <message>
+        <source>保存</source>
+        <translation>Saving</translation>
+    </message>
+    <message>
+        <source>保存形式:</source>
+        <translation>Save as:</translation>
+    </message>
+    <message>
+        <source>正確な色で保存 (似た色をまとめない)</source>
+        <translation>Exact colors (do not merge similar colors)</translation>
+    </message>
 </context>
 <context>
     <name>TQtDialogs</name>
@@ -490,6 +538,117 @@ Rebuild the sheet?</translation>
     <message>
         <source>キャンセル</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>TSaveOptionsPanel</name>
+    <message>
+        <source>色数に応じて 8・4・1 ビットに減らして保存します。透明なピクセルがあれば透明度を保ちます。</source>
+        <translation>Reduces to 8, 4 or 1 bits by the number of colors; a sheet with transparent pixels keeps its transparency.</translation>
+    </message>
+    <message>
+        <source>8 ビットのパレット画像に正確な色で保存し、透過色をパレットの 0 番に置きます (透過色のほかに 255 色まで)。チップセットは 480×256 ピクセルです。</source>
+        <translation>Saves an 8-bit palette image with exact colors and the transparent key color at palette index 0 (up to 255 colors besides it). ChipSets are 480 x 256 pixels.</translation>
+    </message>
+    <message>
+        <source>標準</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>RPG Maker 2000/2003</source>
+        <translation>RPG Maker 2000/2003</translation>
+    </message>
+    <message>
+        <source>保存形式:</source>
+        <translation>Save as:</translation>
+    </message>
+    <message>
+        <source>正確な色で保存 (似た色をまとめない)</source>
+        <translation>Exact colors (do not merge similar colors)</translation>
+    </message>
+    <message>
+        <source>256 色以下の画像を、色をまとめずにその色のまま 8 ビットまたは 4 ビットで保存します。</source>
+        <translation>Saves an image of 256 colors or fewer at 8 or 4 bits with its own colors, merging none.</translation>
+    </message>
+    <message>
+        <source>透過色:</source>
+        <translation>Key color:</translation>
+    </message>
+    <message>
+        <source>自動</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>指定:</source>
+        <translation>Chosen:</translation>
+    </message>
+    <message>
+        <source>RPG Maker 2000/2003 形式でパレットの 0 番に置く色で、タイルセットには Tiled の透過色 (trans) として書きます。自動のときは透明なピクセルの色、透明なピクセルがなければ左上のピクセルの色です。標準形式で自動のときは、タイルセットに透過色を書きません。</source>
+        <translation>The color the RPG Maker 2000/2003 format puts at palette index 0, written to tilesets as Tiled&apos;s transparent color (trans). Automatic takes the color of the transparent pixels, or of the top-left pixel when there are none. With the Standard format, Automatic writes no transparent color to tilesets.</translation>
+    </message>
+    <message>
+        <source>書き出し</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Tiled (.tsx)</source>
+        <translation>Tiled (.tsx)</translation>
+    </message>
+    <message>
+        <source>Tiled JSON (.tsj)</source>
+        <translation>Tiled JSON (.tsj)</translation>
+    </message>
+    <message>
+        <source>Godot (.tres)</source>
+        <translation>Godot (.tres)</translation>
+    </message>
+    <message>
+        <source> px</source>
+        <translation> px</translation>
+    </message>
+    <message>
+        <source>チップとチップの間に空けるピクセル数</source>
+        <translation>Pixels between neighboring chips</translation>
+    </message>
+    <message>
+        <source>チップ全体のまわりに空けるピクセル数</source>
+        <translation>Pixels around all chips</translation>
+    </message>
+    <message>
+        <source>各チップの端のピクセルを外側へ繰り返す幅 (テクスチャのにじみを防ぎます)</source>
+        <translation>How far each chip&apos;s edge pixels are repeated outward (against texture bleeding)</translation>
+    </message>
+    <message>
+        <source>重複したチップを Godot のタイルから除く</source>
+        <translation>Leave duplicate chips out of the Godot tiles</translation>
+    </message>
+    <message>
+        <source>空のチップはいつも除きます。</source>
+        <translation>Empty chips are always left out.</translation>
+    </message>
+    <message>
+        <source>反転・回転したコピーも重複とみなす</source>
+        <translation>Flipped and rotated copies are duplicates too</translation>
+    </message>
+    <message>
+        <source>タイルセットは画像と同じフォルダーに同じ名前で保存します。間隔・余白・押し出しを付けた画像は「名前.export.png」のように別のファイルに保存し、タイルセットはその画像を指します。</source>
+        <translation>Tilesets are saved beside the image under its name. With spacing, margin or extrusion, the laid-out image is saved to a file of its own (such as &quot;name.export.png&quot;), which the tilesets name.</translation>
+    </message>
+    <message>
+        <source>間隔:</source>
+        <translation>Spacing:</translation>
+    </message>
+    <message>
+        <source>余白:</source>
+        <translation>Margin:</translation>
+    </message>
+    <message>
+        <source>押し出し:</source>
+        <translation>Extrusion:</translation>
+    </message>
+    <message>
+        <source>透過色</source>
+        <translation>Key Color</translation>
     </message>
 </context>
 <context>

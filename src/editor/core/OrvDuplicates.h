@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "Graphics.h"
@@ -47,6 +49,7 @@ struct TDuplicateOptions {
   // Without an alpha plane, a chip is empty when all its pixels have this colour (0x00BBGGRR); no colour:
   // the image's transparent colour (white for an edit image).
   std::optional<TColor> EmptyColor;
+  bool operator==(const TDuplicateOptions&) const = default;
 };
 
 struct TDuplicateReport {
@@ -74,3 +77,81 @@ struct TDuplicateReport {
 // "Invalid chip size"; an alpha plane of another size or format raises EInvalidGraphic "Invalid alpha plane".
 TDuplicateReport FindDuplicateChips(const TBitmap& Image, const TBitmap* Alpha, int32_t ChipWidth,
                                     int32_t ChipHeight, const TDuplicateOptions& Options = {});
+
+// The duplicate chips of a sheet kept up to date as it is edited, for a view that counts and marks them after
+// every change: the chips FindDuplicateChips counts, found again only for the chips a change touched (their
+// hash, then a pixel comparison with one chip of each group of that hash), so that an update costs in
+// proportion to the changed chips, not the sheet.
+class TDuplicateTally {
+ public:
+  TDuplicateTally();
+  ~TDuplicateTally();
+  TDuplicateTally(const TDuplicateTally&) = delete;
+  TDuplicateTally& operator=(const TDuplicateTally&) = delete;
+
+  // Finds the duplicates of every whole chip of Image afresh. Alpha is the image's alpha plane, used when it
+  // is one (IsAlphaPlaneOf). A chip size below 1 raises EInvalidGraphic "Invalid chip size".
+  void Recount(const TBitmap& Image, const TBitmap& Alpha, int32_t ChipWidth, int32_t ChipHeight,
+               const TDuplicateOptions& Options);
+  // Forgets the tally: Follows is false until the next Recount.
+  void Invalidate() { FValid = false; }
+  // Whether the tally stands for these pictures (the ones last counted or updated, not replaced since), chip
+  // size and options.
+  bool Follows(const TBitmap& Image, const TBitmap& Alpha, int32_t ChipWidth, int32_t ChipHeight,
+               const TDuplicateOptions& Options) const;
+  // Before the pictures change: forgets the tally when they were replaced since it last looked at them.
+  void Expect(const TBitmap& Image, const TBitmap& Alpha);
+  // After the pixels of Areas changed: finds the chips they touch again (every chip when the picture gained
+  // or lost its alpha plane or its size). Does nothing while the tally is forgotten.
+  void Update(const TBitmap& Image, const TBitmap& Alpha, std::span<const TRect> Areas);
+
+  int32_t Columns() const { return FColumns; }
+  int32_t Rows() const { return FRows; }
+  // The chips that are copies of an earlier one, as TDuplicateReport::DuplicateCount counts them.
+  int64_t DuplicateCount() const { return FCount; }
+  // Whether the chip is a copy of an earlier one (TDuplicateReport::DuplicateCells).
+  bool IsDuplicate(TChipCell Cell) const;
+
+  // The chips whose IsDuplicate changed since the last call, each once; Whole when any chip may have changed
+  // (after a recount).
+  struct TChanges {
+    bool Whole = false;
+    std::vector<TChipCell> Cells;
+  };
+  TChanges TakeChanges();
+
+ private:
+  struct TIdentity {
+    const void* Image = nullptr;
+    const uint8_t* Bits = nullptr;
+    bool operator==(const TIdentity&) const = default;
+  };
+  static TIdentity IdentityOf(const TBitmap& Bitmap);
+  // Chips of one content: their numbers in reading order, the first being the original.
+  struct TGroup {
+    uint64_t Hash = 0;
+    std::vector<int32_t> Chips;
+  };
+  class TReader;
+  void Place(const TReader& Reader, int32_t Chip);
+  void Take(int32_t Chip);
+  void SetDuplicate(int32_t Chip, bool Duplicate);
+  void Remember(const TBitmap& Image, const TBitmap& Alpha);
+
+  bool FValid = false;
+  TIdentity FImage, FAlpha;
+  bool FPlane = false;
+  int32_t FWidth = 0, FHeight = 0;
+  int32_t FChipWidth = 1, FChipHeight = 1;
+  TDuplicateOptions FOptions;
+  int32_t FColumns = 0, FRows = 0;
+  int64_t FCount = 0;
+  std::vector<int32_t> FGroupOf;  // per chip: its group, or -1 for an empty chip
+  std::vector<TGroup> FGroups;
+  std::vector<int32_t> FFreeGroups;
+  std::unordered_map<uint64_t, std::vector<int32_t>> FBuckets;  // hash to the groups of that hash
+  std::vector<bool> FDuplicate;
+  std::vector<int32_t> FChanged;
+  bool FWholeChanged = false;
+  std::vector<uint32_t> FPixels, FOtherPixels;  // the chip being placed and a chip it is compared with
+};

@@ -220,7 +220,10 @@ struct TSheetEditor::TRecord {
 };
 
 TSheetEditor::TSheetEditor(TOrvDatas& Document, size_t MemoryLimit)
-    : FDocument(Document), FLimit(MemoryLimit), FTally(std::make_unique<TColorTally>()) {
+    : FDocument(Document),
+      FLimit(MemoryLimit),
+      FTally(std::make_unique<TColorTally>()),
+      FDuplicates(std::make_unique<TDuplicateTally>()) {
   if (!FDocument.EditImage) {
     FDocument.EditImage = std::make_unique<TBitmap>();
     FDocument.EditImage->SetTransparentColor(clWhite);
@@ -241,14 +244,17 @@ TEditChange TSheetEditor::AreaEdit(TEditKind Kind, TEditOperation Operation, boo
   TBitmap& alpha = FDocument.EditAlpha;
   TAreaStep step{CutPatches(FDocument, Areas)};
   FTally->Remove(image, alpha, Areas);
+  FDuplicates->Expect(image, alpha);
   try {
     Apply(image, alpha);
   } catch (...) {
     FTally->Invalidate();
+    FDuplicates->Invalidate();
     PutPatches(FDocument, step.Patches);
     throw;
   }
   FTally->Add(image, alpha, Areas);
+  FDuplicates->Update(image, alpha, Areas);
   if (StillHolds(FDocument, step.Patches)) return {};
 
   TEditChange change;
@@ -308,6 +314,7 @@ TEditChange TSheetEditor::PushWhole(std::unique_ptr<TRecord> Record) {
   Push(std::move(Record));
   FJoinOpen = false;
   FTally->Invalidate();
+  FDuplicates->Invalidate();
   KeepWithinLimit(FRecords.size() - 1);
   return {true, Whole(*FDocument.EditImage)};
 }
@@ -423,14 +430,17 @@ TEditChange TSheetEditor::Swap(TRecord& Record, bool Back) {
                              const std::vector<TRect> areas = AreasOf(Area.Patches);
                              std::vector<TPatch> live = CutPatches(FDocument, areas);
                              FTally->Remove(image, FDocument.EditAlpha, areas);
+                             FDuplicates->Expect(image, FDocument.EditAlpha);
                              PutPatches(FDocument, Area.Patches);
                              FTally->Add(image, FDocument.EditAlpha, areas);
+                             FDuplicates->Update(image, FDocument.EditAlpha, areas);
                              Area.Patches = std::move(live);
                              for (const TRect& area : areas) change.Area = Bounds(change.Area, area);
                            },
                            [&](TSheetState& State) {
                              SwapState(FDocument, State);
                              FTally->Invalidate();
+                             FDuplicates->Invalidate();
                              change.Whole = true;
                            },
                            [&](TChipSizeStep& Sizes) {
@@ -590,4 +600,11 @@ std::string TSheetEditor::ColorBudget(const TSaveOptions& Options) {
   if (!FTally->Follows(image, FDocument.EditAlpha)) FTally->Recount(image, FDocument.EditAlpha);
   if (std::optional<std::string> text = FTally->BudgetText(FDocument, Options)) return *std::move(text);
   return ColorBudgetText(FDocument, Options);
+}
+
+TDuplicateTally& TSheetEditor::Duplicates(const TDuplicateOptions& Options) {
+  const TBitmap& image = *FDocument.EditImage;
+  if (!FDuplicates->Follows(image, FDocument.EditAlpha, FDocument.ChipWidth, FDocument.ChipHeight, Options))
+    FDuplicates->Recount(image, FDocument.EditAlpha, FDocument.ChipWidth, FDocument.ChipHeight, Options);
+  return *FDuplicates;
 }

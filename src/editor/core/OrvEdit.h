@@ -220,6 +220,11 @@ class TSheetEditor {
   // editor is counted afresh; pixels changed in place around it are not seen.
   std::string ColorBudget(const TSaveOptions& Options);
 
+  // The duplicate chips of the sheet (those FindDuplicateChips finds among its whole chips, with its alpha
+  // plane), kept up to date by every edit, undo and redo for the chips they touched; examined afresh for
+  // other options, another chip size or a picture replaced around the editor.
+  TDuplicateTally& Duplicates(const TDuplicateOptions& Options);
+
  private:
   struct TRecord;
   TOrvDatas& FDocument;
@@ -234,6 +239,7 @@ class TSheetEditor {
   // The operations of records dropped for memory, from the last New or Load among them.
   std::vector<TEditOperation> FDroppedRecipe;
   std::unique_ptr<TColorTally> FTally;
+  std::unique_ptr<TDuplicateTally> FDuplicates;
 
   // An edit of the pixels of Areas (clipped to the sheet) that Apply makes; recorded unless it changed
   // nothing.

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 
+#include "AlphaPlane.h"
 #include "OrvCui.h"
 #include "OrvCuiFiles.h"
 
@@ -92,19 +94,54 @@ void CheckWritable(const std::string& FileName) {
     throw CreateFileError(FileName, errno);
 }
 
-// Saves the exported image, with its alpha plane when it has one, by the profile. The standard profile is the
-// editor's own save.
-void SaveExportImage(TExportImage& Sheet, const std::string& FileName, const TExportProfile& Profile) {
+// Saves the exported image (with its alpha plane, when it has one) as the editor saves a sheet.
+TSaveResult SaveExportImage(TExportImage& Sheet, const std::string& FileName, const TSaveOptions& Options) {
   TOrvDatas document;
   document.EditImage = std::move(Sheet.Image);
   if (Sheet.Alpha) document.EditAlpha.Assign(Sheet.Alpha.get());
-  document.SaveEditImage(FileName, Profile.Options);
+  return document.SaveEditImage(FileName, Options);
 }
 
 void WriteText(const std::string& FileName, const std::string& Text) {
   SaveFileAtomically(FileName, [&Text](TStream& Stream) {
     Stream.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
   });
+}
+
+// Raises EInvalidGraphic when two of the named files (empty names aside) are one file.
+void CheckDistinct(std::initializer_list<const std::string*> Names) {
+  std::vector<std::string> targets;
+  for (const std::string* name : Names) {
+    if (name->empty()) continue;
+    const std::string path = std::filesystem::absolute(*name).lexically_normal().string();
+    for (const std::string& other : targets)
+      if (other == path) throw EInvalidGraphic("Cannot export: \"" + *name + "\" is named for two files.");
+    targets.push_back(path);
+  }
+}
+
+// The layout of an export with the Godot tile list (when it is written): empty chips left out, and copies of
+// an earlier chip when the options ask.
+TSheetLayout ListedLayout(const TBitmap& Image, const TBitmap* Alpha, const TExportOptions& Options,
+                          const std::string& ImageFile, bool Godot) {
+  TSheetLayout layout = LayoutSheet(Image.Width(), Image.Height(), Options, ImageFile);
+  if (Godot) {
+    const TDuplicateReport report = FindDuplicateChips(Image, Alpha, Options.ChipWidth, Options.ChipHeight,
+                                                       {Options.MatchTransforms, Options.KeyColor});
+    const std::vector<bool> empty = report.EmptyCells();
+    const std::vector<bool> copies = report.DuplicateCells();
+    std::erase_if(layout.Tiles, [&](const TChipCell& cell) {
+      const size_t i = static_cast<size_t>(cell.Row) * layout.Columns + cell.Column;
+      return empty[i] || (Options.SkipDuplicates && copies[i]);
+    });
+  }
+  return layout;
+}
+
+void WriteTilesets(const TSheetLayout& Layout, const TExportFiles& Files) {
+  if (!Files.Tsx.empty()) WriteText(Files.Tsx, TsxText(Layout, Files.Tsx));
+  if (!Files.Tsj.empty()) WriteText(Files.Tsj, TsjText(Layout, Files.Tsj));
+  if (!Files.Tres.empty()) WriteText(Files.Tres, TresText(Layout, Files.Tres));
 }
 
 }  // namespace
@@ -264,34 +301,53 @@ TSheetLayout ExportSheet(const TBitmap& Image, const TBitmap* Alpha, const TExpo
   ImageFileKindOf(Files.Image, "save");
   if (Image.Empty())
     throw EInvalidGraphic("Cannot save image \"" + Files.Image + "\": the edit image is empty.");
-  std::vector<std::string> targets;
-  for (const std::string* name : {&Files.Image, &Files.Tsx, &Files.Tsj, &Files.Tres}) {
-    if (name->empty()) continue;
-    const std::string path = std::filesystem::absolute(*name).lexically_normal().string();
-    for (const std::string& other : targets)
-      if (other == path) throw EInvalidGraphic("Cannot export: \"" + *name + "\" is named for two files.");
-    targets.push_back(path);
-  }
-
-  TSheetLayout layout = LayoutSheet(Image.Width(), Image.Height(), Options, Files.Image);
-  if (!Files.Tres.empty()) {
-    const TDuplicateReport report = FindDuplicateChips(Image, Alpha, Options.ChipWidth, Options.ChipHeight,
-                                                       {Options.MatchTransforms, Options.KeyColor});
-    const std::vector<bool> empty = report.EmptyCells();
-    const std::vector<bool> copies = report.DuplicateCells();
-    std::erase_if(layout.Tiles, [&](const TChipCell& cell) {
-      const size_t i = static_cast<size_t>(cell.Row) * layout.Columns + cell.Column;
-      return empty[i] || (Options.SkipDuplicates && copies[i]);
-    });
-  }
-
+  CheckDistinct({&Files.Image, &Files.Tsx, &Files.Tsj, &Files.Tres});
+  TSheetLayout layout = ListedLayout(Image, Alpha, Options, Files.Image, !Files.Tres.empty());
   for (const std::string* name : {&Files.Image, &Files.Tsx, &Files.Tsj, &Files.Tres})
     if (!name->empty()) CheckWritable(*name);
 
   TExportImage sheet = MakeExportImage(Image, Alpha, layout);
-  SaveExportImage(sheet, Files.Image, Profile);
-  if (!Files.Tsx.empty()) WriteText(Files.Tsx, TsxText(layout, Files.Tsx));
-  if (!Files.Tsj.empty()) WriteText(Files.Tsj, TsjText(layout, Files.Tsj));
-  if (!Files.Tres.empty()) WriteText(Files.Tres, TresText(layout, Files.Tres));
+  SaveExportImage(sheet, Files.Image, Profile.Options);
+  WriteTilesets(layout, Files);
   return layout;
+}
+
+std::string ExportImageName(const std::string& SheetFile) {
+  std::filesystem::path path(SheetFile);
+  return path.replace_filename(path.stem().string() + ".export" + path.extension().string()).string();
+}
+
+TSaveResult SaveSheetWithExport(TOrvDatas& Document, const TSaveOptions& SaveOptions, TExportOptions Options,
+                                const TExportFiles& Files) {
+  ImageFileKindOf(Files.Image, "save");
+  if (!Document.EditImage || Document.EditImage->Empty())
+    throw EInvalidGraphic("Cannot save image \"" + Files.Image + "\": the edit image is empty.");
+  const TBitmap& image = *Document.EditImage;
+  const TBitmap* alpha = IsAlphaPlaneOf(Document.EditAlpha, image) && HasTransparentPixel(Document.EditAlpha)
+                             ? &Document.EditAlpha
+                             : nullptr;
+  const bool padded = Options.Spacing > 0 || Options.Margin > 0 || Options.Extrusion > 0;
+  const std::string exportImage = padded ? ExportImageName(Files.Image) : std::string();
+  // Everything that can be refused is refused before the first file is written.
+  CheckDistinct({&Files.Image, &exportImage, &Files.Tsx, &Files.Tsj, &Files.Tres});
+  LayoutSheet(image.Width(), image.Height(), Options, padded ? exportImage : Files.Image);
+  for (const std::string* name : {&Files.Image, &exportImage, &Files.Tsx, &Files.Tsj, &Files.Tres})
+    if (!name->empty()) CheckWritable(*name);
+
+  TSaveResult result = Document.SaveEditImage(Files.Image, SaveOptions);
+  if (!Options.KeyColor) Options.KeyColor = result.KeyColor;
+  TSheetLayout layout =
+      ListedLayout(image, alpha, Options, padded ? exportImage : Files.Image, !Files.Tres.empty());
+  layout.Name = std::filesystem::path(Files.Image).stem().string();
+  if (padded) {
+    // The laid-out image keeps the sheet's key colour at index 0, its gaps taking that colour too.
+    TSaveOptions options = SaveOptions;
+    if (result.KeyColor) options.KeyColor = *result.KeyColor;
+    TExportImage sheet = MakeExportImage(image, alpha, layout);
+    for (std::string& warning : SaveExportImage(sheet, exportImage, options).Warnings)
+      if (std::find(result.Warnings.begin(), result.Warnings.end(), warning) == result.Warnings.end())
+        result.Warnings.push_back(std::move(warning));
+  }
+  WriteTilesets(layout, Files);
+  return result;
 }

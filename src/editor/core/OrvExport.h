@@ -93,9 +93,28 @@ struct TExportFiles {
   std::string Image, Tsx, Tsj, Tres;
 };
 
-// Exports the edit image (and its alpha plane, when it has one): lays it out, builds the exported image and
+// Exports the edit image: lays it out, builds the exported image and
 // writes every named file. Every file is written atomically. Before anything is written, every target's
 // folder and every existing target are checked: one that cannot be written raises EFCreateError naming that
-// file, and no file is touched. Returns the layout that the files describe.
+// file, and no file is touched. Returns the layout that the files describe. An alpha plane raises
+// EInvalidGraphic 'Cannot save image "<Image>": the export cannot write transparency.' (SaveSheetWithExport
+// exports transparent sheets).
 TSheetLayout ExportSheet(const TBitmap& Image, const TBitmap* Alpha, const TExportOptions& Options,
                          const TExportFiles& Files, const TExportProfile& Profile = {});
+
+// Where a save with an export writes the laid-out image of the sheet SheetFile: beside it, named
+// "<name>.export<extension>" ("tiles.export.png" for "tiles.png").
+std::string ExportImageName(const std::string& SheetFile);
+
+// A save of Document's edit image with an export beside it, as the window's save dialog makes it. The sheet
+// is saved to Files.Image exactly as SaveEditImage does with SaveOptions (and its result returned); the
+// tileset files named in Files describe that image, or, when Options pad or extrude the chips, the laid-out
+// image written to ExportImageName(Files.Image) with the same save options (its warnings join the sheet's).
+// The tilesets are named after the sheet. Tiled's trans is Options.KeyColor, or else the key colour the save
+// wrote (the "RPG Maker 2000/2003" profile); the sheet's alpha plane is kept when it has a transparent pixel,
+// and then fully transparent chips are the empty ones. Files.Image is required. Every refusal (a name of
+// another kind, an empty edit image, two names for one file, a layout that cannot be made, a target that
+// cannot be written) comes before anything is written, with ExportSheet's messages; every file is written
+// atomically.
+TSaveResult SaveSheetWithExport(TOrvDatas& Document, const TSaveOptions& SaveOptions, TExportOptions Options,
+                                const TExportFiles& Files);

@@ -184,6 +184,7 @@ void SaveWithAlpha(TImageFileKind Kind, const std::string& FileName, TBitmap& Im
 struct TRpgSheet {
   TBitmap Picture;
   bool Transparent = false;
+  uint32_t Key = 0;  // B | G << 8 | R << 16
   std::vector<std::string> Warnings;
 };
 
@@ -256,6 +257,7 @@ void BuildRpg2000Sheet(const TBitmap& Image, const TBitmap* Plane, TColor KeyCol
   picture->Palette = CreatePalette(entries);
   Sheet.Picture.SetImage(std::move(picture));
   Sheet.Transparent = transparent;
+  Sheet.Key = key;
   if (width != Rpg2000ChipSetWidth || height != Rpg2000ChipSetHeight)
     Sheet.Warnings.push_back("The sheet is " + std::to_string(width) + " x " + std::to_string(height) +
                              " pixels: RPG Maker 2000/2003 reads a ChipSet only at " +
@@ -345,6 +347,8 @@ TSaveResult TOrvDatas::SaveEditImage(const std::string& FileName, const TSaveOpt
     WritePicture(kind, FileName, sheet.Picture, Options,
                  sheet.Transparent ? std::vector<uint8_t>{0} : std::vector<uint8_t>{});
     result.Warnings = std::move(sheet.Warnings);
+    result.KeyColor = RGB(static_cast<uint8_t>(sheet.Key >> 16), static_cast<uint8_t>(sheet.Key >> 8),
+                          static_cast<uint8_t>(sheet.Key));
     return result;
   }
   if (plane) {

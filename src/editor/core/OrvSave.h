@@ -47,6 +47,8 @@ struct TSaveOptions {
 // What a save that succeeded has to tell: warnings that did not stop it.
 struct TSaveResult {
   std::vector<std::string> Warnings;
+  // The key colour the save wrote at palette index 0 (the "RPG Maker 2000/2003" profile), 0x00BBGGRR.
+  std::optional<TColor> KeyColor;
 };
 
 // The distinct colours of a picture and the number of each pixel's colour. Keys are B | G << 8 | R << 16 |

@@ -302,3 +302,41 @@ void RenderPane(const TPaneContent& Pane, const TPaneRaster& Raster, TColor Back
   for (const auto& overlay : Pane.Overlays)
     if (overlay) overlay->Draw(Pane, Raster);
 }
+
+uint32_t MarkedPixel(uint32_t Under) {
+  const uint32_t mark = Word(ColorToRgb(ChipMarkColor));
+  uint32_t out = 0xFF000000u;
+  for (const int shift : {16, 8, 0}) {
+    const uint32_t under = (Under >> shift) & 0xFF, over = (mark >> shift) & 0xFF;
+    out |= ((under * (256 - ChipMarkTint) + over * ChipMarkTint) >> 8) << shift;
+  }
+  return out;
+}
+
+void TChipMarks::Draw(const TPaneContent& Pane, const TPaneRaster& Raster) const {
+  if (Pane.ChipWidth < 1 || Pane.ChipHeight < 1 || Raster.Area.Width() <= 0 || Raster.Area.Height() <= 0)
+    return;
+  const int64_t s = Raster.Scale;
+  const int64_t chipWidth = Pane.ChipWidth * s, chipHeight = Pane.ChipHeight * s;
+  const TDeviceRect area{Raster.Area.Left, Raster.Area.Top, Raster.Area.Right, Raster.Area.Bottom};
+  const int64_t firstColumn = std::max<int64_t>(FloorDiv(area.Left, chipWidth), 0);
+  const int64_t endColumn = std::min<int64_t>(FloorDiv(area.Right - 1, chipWidth) + 1, Columns);
+  const int64_t firstRow = std::max<int64_t>(FloorDiv(area.Top, chipHeight), 0);
+  const int64_t endRow = std::min<int64_t>(FloorDiv(area.Bottom - 1, chipHeight) + 1, Rows);
+  const uint32_t mark = Word(ColorToRgb(ChipMarkColor));
+  for (int64_t row = firstRow; row < endRow; ++row)
+    for (int64_t column = firstColumn; column < endColumn; ++column) {
+      if (!IsMarked(static_cast<int32_t>(column), static_cast<int32_t>(row))) continue;
+      const TDeviceRect chip{column * chipWidth, row * chipHeight, (column + 1) * chipWidth,
+                             (row + 1) * chipHeight};
+      const TDeviceRect shown = chip.Intersect(area);
+      for (int64_t y = shown.Top; y < shown.Bottom; ++y) {
+        uint32_t* row = Raster.Row(static_cast<int32_t>(y));
+        const bool edgeRow = y == chip.Top || y == chip.Bottom - 1;
+        for (int64_t x = shown.Left; x < shown.Right; ++x) {
+          uint32_t& out = row[x - Raster.Area.Left];
+          out = edgeRow || x == chip.Left || x == chip.Right - 1 ? mark : MarkedPixel(out);
+        }
+      }
+    }
+}

@@ -98,6 +98,28 @@ struct TPaneContent {
 TPaneContent PaneOf(const TBitmap* Image, const TBitmap* Alpha, int32_t ChipWidth, int32_t ChipHeight,
                     std::optional<TRect> Selection = std::nullopt, TGridColor Grid = {});
 
+// Marks on whole chips of a pane, over its grid and selection at every zoom: each marked chip is tinted with
+// ChipMarkColor and outlined in it one device pixel wide on its outer device pixels, so that the chips a view
+// points out (copies of another chip) stand out on light and dark sheets alike.
+inline constexpr TColor ChipMarkColor = 0x8000FF;  // RGB(255, 0, 128)
+// What a device pixel (0xFFRRGGBB) inside a marked chip shows: ChipMarkTint / 256 of the mark colour over it.
+inline constexpr uint32_t ChipMarkTint = 64;
+uint32_t MarkedPixel(uint32_t Under);
+
+class TChipMarks : public TPaneOverlay {
+ public:
+  // The marked chips of a sheet Columns chips wide, in reading order (Row * Columns + Column).
+  int32_t Columns = 0;
+  int32_t Rows = 0;
+  std::vector<bool> Marked;
+  bool IsMarked(int32_t Column, int32_t Row) const {
+    return Column >= 0 && Row >= 0 && Column < Columns && Row < Rows &&
+           Marked[static_cast<size_t>(Row) * static_cast<size_t>(Columns) + static_cast<size_t>(Column)];
+  }
+  // Draws the marks of the chips that meet the raster, in time that follows the raster, not the sheet.
+  void Draw(const TPaneContent& Pane, const TPaneRaster& Raster) const override;
+};
+
 // Renders Raster.Area of the pane at Raster.Scale. Device pixels outside the picture get Background.
 // Opaque pictures draw grid, outline and hatch in the colours the unzoomed drawing gives them on a copy of
 // the picture (an indexed picture: the nearest palette entry; 15 and 16 bits: the colour those formats keep);

@@ -1,5 +1,6 @@
 #include "FMain.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -244,13 +245,17 @@ void TOrvMain::FormDestroy() {
 // on). The dialog's values are in 1..65536; anything else is held at the 32-bit limits for the document to
 // judge.
 void TOrvMain::Button1Click() {
+  NewSheet(false);
+}
+
+void TOrvMain::NewSheet(bool Transparent) {
   if (!ConfirmUnsavedChanges()) return;
   if (!FDialogs.ExecuteSizeForm(*SizeForm, true)) return;
   EndDrag();
-  RecordEdit([this] {
+  RecordEdit([&] {
     return Editor->NewImage(ClampToInt32(SizeForm->EnteredColumns()), ClampToInt32(SizeForm->EnteredRows()),
                             ClampToInt32(SizeForm->EnteredChipWidth()),
-                            ClampToInt32(SizeForm->EnteredChipHeight()));
+                            ClampToInt32(SizeForm->EnteredChipHeight()), Transparent);
   });
   RedrawMaterial();
   RedrawEdit();
@@ -278,9 +283,9 @@ void TOrvMain::OpenEditImage(const QString& FileName) {
 
 void TOrvMain::Button3Click() {
   if (Image2->PictureHeight() == 0) return;
-  QStringList files;
-  if (!FDialogs.ExecutePictureDialog(SavePictureDialog1, files)) return;
-  SaveTo(files.front(), true);
+  QString file;
+  if (!AskSaveFile(SavePictureDialog1, file)) return;
+  SaveTo(file, true);
 }
 
 void TOrvMain::Button4Click() {
@@ -330,11 +335,14 @@ void TOrvMain::ComboBox1Change() {
   if (chosen < 0) return;
   const std::string& path = (*MaterialFiles)[chosen];
   if (FileExists(path)) {
-    Document->LoadMaterial(path);
+    const TMaterialReadOptions options = MaterialReadOptions(path);
+    Document->LoadMaterial(path, options);
     FMaterialPath = path;
+    FMaterialIndexZero = options.IndexZeroTransparent;
     if (Editing()) WatchMaterial(path);
   }
   RedrawMaterial();
+  UpdateActions();
 }
 
 void TOrvMain::Image1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -383,8 +391,11 @@ TPaneContent TOrvMain::MaterialPane() const {
 
 TPaneContent TOrvMain::EditPane() const {
   const TRect shown = ShownEditSelection();
-  return PaneOf(Document->EditImage.get(), &Document->EditAlpha, Document->ChipWidth, Document->ChipHeight,
-                shown == TRect{} ? std::nullopt : std::optional(shown), FGridColor);
+  TPaneContent pane =
+      PaneOf(Document->EditImage.get(), &Document->EditAlpha, Document->ChipWidth, Document->ChipHeight,
+             shown == TRect{} ? std::nullopt : std::optional(shown), FGridColor);
+  if (MarkDuplicatesAction && MarkDuplicatesAction->isChecked()) pane.Overlays.push_back(FDuplicateMarks);
+  return pane;
 }
 
 void TOrvMain::RedrawMaterial() {

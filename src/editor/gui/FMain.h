@@ -12,11 +12,13 @@
 #include <optional>
 
 #include "Classes.h"
+#include "OrvAlpha.h"
 #include "OrvCui.h"
 #include "OrvEdit.h"
 #include "OrvPane.h"
 #include "OrvProject.h"
 #include "OrvSave.h"
+#include "OrvZoom.h"
 #include "QtDialogs.h"
 #include "QtImageView.h"
 #include "QtSettings.h"
@@ -137,6 +139,14 @@ class TOrvMain : public QMainWindow {
   QLabel* ZoomLabel = nullptr;
   QLabel* FileLabel = nullptr;
   QLabel* ColorBudgetLabel = nullptr;
+  // Transparency, the save choices and export, duplicate chips (FMainExport.cpp).
+  QAction* NewTransparentAction = nullptr;
+  QAction* IndexZeroAction = nullptr;  // the chosen material's palette index 0 is transparent
+  QAction* MarkDuplicatesAction = nullptr;
+  QAction* DuplicateTransformsAction = nullptr;
+  QLabel* DuplicatesLabel = nullptr;
+  // The preference that keeps the materials read with palette index 0 transparent (their paths).
+  static constexpr const char* IndexZeroMaterialsKey = "materials/indexZeroTransparent";
 
   // The selection on the edit image (chip-aligned, clipped to the image); empty when there is none.
   TRect EditSelection;
@@ -150,6 +160,8 @@ class TOrvMain : public QMainWindow {
   // The window closes: the material list is written to the settings file, always.
   void FormDestroy();
   void Button1Click();  // New
+  // New with the size dialog: the designed white sheet, or (Transparent) a fully transparent one.
+  void NewSheet(bool Transparent);
   void Button2Click();  // Load edit image
   void Button3Click();  // Save
   void Button4Click();  // Resize (chip size)
@@ -224,6 +236,16 @@ class TOrvMain : public QMainWindow {
   std::optional<TProject> Project;
   // The material files the watch follows.
   QStringList WatchedMaterials() const;
+  // The choices of the save dialog, kept in the preferences; the next save and the colour budget follow
+  // them. Without the editing window, the designed save.
+  const TSaveChoices& SaveChoices() const { return FSaveChoices; }
+  void SetSaveChoices(const TSaveChoices& Choices);
+  // How a material file is read: with palette index 0 transparent when that is kept for its path.
+  TMaterialReadOptions MaterialReadOptions(const std::string& Path) const;
+  // Keeps the choice for the chosen material and reads it again with it.
+  void SetIndexZeroTransparent(bool Transparent);
+  // The status bar's count of duplicate chips and the marks on the edit pane, after a change.
+  void UpdateDuplicates();
 
   TEditTool Tool() const { return FTool; }
   void SetTool(TEditTool Tool);
@@ -309,6 +331,14 @@ class TOrvMain : public QMainWindow {
 
   void BuildActions();
   void BuildMenus();
+  // The transparency, save and duplicate-chip additions to the menus and the status bar.
+  void BuildAlphaExport();
+  void UpdateAlphaExportActions();
+  // The file dialog of Save (the designed 保存 or Save As): with the editing window, the save choices too.
+  bool AskSaveFile(const TPictureDialog& Dialog, QString& FileName);
+  // Writes the edit image to FileName as the save choices say; the save's warnings.
+  TSaveResult SaveSheet(const QString& FileName);
+  TDuplicateOptions DuplicateOptions() const;
   void BuildToolBar();
   void BuildStatusBar();
   void RestorePreferences();
@@ -357,7 +387,6 @@ class TOrvMain : public QMainWindow {
   std::optional<TSheetSource> FSheetSource;
   std::string FMaterialPath;  // the file the document's material was loaded from
   TDrag FDrag;
-  TSaveOptions FSaveOptions;
   // The materials as the open project describes them (their sizes tell which chips no longer fit), and the
   // digest of each watched file as the sheet was last built from it or the user last declined to rebuild.
   std::vector<TProjectMaterial> FProjectMaterials;
@@ -365,4 +394,7 @@ class TOrvMain : public QMainWindow {
   QFileSystemWatcher* FMaterialWatch = nullptr;
   QTimer* FMaterialTimer = nullptr;
   bool FAskingRebuild = false;
+  TSaveChoices FSaveChoices;
+  bool FMaterialIndexZero = false;  // the document's material was read with palette index 0 transparent
+  std::shared_ptr<TChipMarks> FDuplicateMarks = std::make_shared<TChipMarks>();
 };

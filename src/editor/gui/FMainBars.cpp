@@ -16,6 +16,7 @@
 
 #include "FMain.h"
 #include "FPreferences.h"
+#include "FSaveOptions.h"
 #include "OrvTools.h"
 #include "QtHistory.h"
 
@@ -61,6 +62,7 @@ void TOrvMain::BuildEditing(QSettings& Preferences) {
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();
+  BuildAlphaExport();
 
   using TMouseHandler = void (TOrvMain::*)(QObject*, TMouseButton, TShiftState, int, int);
   const auto guardedMouse = [this](TMouseHandler Handler) {
@@ -278,6 +280,7 @@ void TOrvMain::ApplyPreferences() {
       grid ? TGridColor{false, RGB(static_cast<uint8_t>(grid->red()), static_cast<uint8_t>(grid->green()),
                                    static_cast<uint8_t>(grid->blue()))}
            : TGridColor{});
+  SetSaveChoices(SaveChoicesPreference(*FPreferences));
 }
 
 void TOrvMain::UpdateZoomStatus() {
@@ -306,6 +309,7 @@ void TOrvMain::UpdateActions() {
   RotateAction->setEnabled(StampSourceTurns());
   ResetTransformAction->setEnabled(FTransform != TChipTransform::Identity);
   TransformLabel->setText(tr("向き: %1").arg(TransformText(FTransform)));
+  UpdateAlphaExportActions();
   (FTool == TEditTool::Stamp   ? StampToolAction
    : FTool == TEditTool::Erase ? EraseToolAction
                                : SelectToolAction)
@@ -321,7 +325,8 @@ void TOrvMain::UpdateDocumentStatus() {
     FileLabel->setText(History->IsClean() ? name : name + QStringLiteral(" *"));
   }
   FileLabel->setToolTip(CurrentFile);
-  ColorBudgetLabel->setText(QString::fromStdString(Editor->ColorBudget(FSaveOptions)));
+  ColorBudgetLabel->setText(QString::fromStdString(Editor->ColorBudget(FSaveChoices.Save)));
+  UpdateDuplicates();
   UpdateZoomStatus();
   UpdateSelectionStatus();
 }

@@ -69,26 +69,27 @@ bool TOrvMain::SaveClick() {
 
 bool TOrvMain::SaveAsClick() {
   if (!EditImageShown()) return false;
-  QStringList files;
-  if (!FDialogs.ExecutePictureDialog(SaveAsPictureDialog, files)) return false;
-  SaveTo(files.front());
+  QString file;
+  if (!AskSaveFile(SaveAsPictureDialog, file)) return false;
+  SaveTo(file);
   return true;
 }
 
 void TOrvMain::SaveTo(const QString& FileName, bool Designed) {
-  // With a project open, Save and Save As write the sheet as the project says (tilora-tool build does too),
-  // and the project with it, so that what the unsaved-changes question calls saved is saved in both.
-  const bool project = Project && !Designed;
-  if (project) {
-    const TSaveResult result = Document->SaveEditImage(DocumentPath(FileName), Project->Save);
-    for (const std::string& warning : result.Warnings) FDialogs.ShowWarning(QString::fromStdString(warning));
-  } else {
-    Document->SaveEditImage(DocumentPath(FileName));
-  }
+  // With a project open, Save and Save As write the project too (its save settings are the window's save
+  // choices while it is open), so that what the unsaved-changes question calls saved is saved in both.
+  const TSaveResult result = SaveSheet(FileName);
   CurrentFile = FileName;
-  if (project) SaveProjectTo(ProjectFile);
+  if (Project && !Designed) SaveProjectTo(ProjectFile);
   History->SetClean();
   AddRecentFile(FileName);
+  // The save went through; what it has to say comes after.
+  if (!result.Warnings.empty()) {
+    QStringList warnings;
+    for (const std::string& warning : result.Warnings) warnings << QString::fromStdString(warning);
+    FDialogs.ShowWarning(tr("保存しました。次の点に注意してください:") + QStringLiteral("\n\n") +
+                         warnings.join(QLatin1Char('\n')));
+  }
 }
 
 void TOrvMain::StartDocument(const QString& FileName) {

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "FMain.h"
+#include "FSaveOptions.h"
 #include "OrvEncoding.h"
 #include "QtHistory.h"
 
@@ -72,7 +73,7 @@ void TOrvMain::OpenProject(const QString& FileName) {
   // The sheet as the project keeps it: saved where and as the project says, its materials at hand.
   ProjectFile = QFileInfo(FileName).absoluteFilePath();
   CurrentFile = QString::fromStdString(project.SheetFile);
-  FSaveOptions = project.Save;
+  FSaveChoices.Save = project.Save;
   FProjectMaterials = project.Materials;
   Project = std::move(project);
   History->SetClean();
@@ -107,6 +108,9 @@ bool TOrvMain::SaveProjectAsClick() {
 void TOrvMain::SaveProjectTo(const QString& FileName) {
   const QString file = QFileInfo(FileName).absoluteFilePath();
   TProject project = MakeProject(Editor->SheetRecipe(), Project ? &*Project : nullptr);
+  const bool timeStamp = project.Save.TimeStamp;
+  project.Save = FSaveChoices.Save;
+  project.Save.TimeStamp = timeStamp;
   if (!CurrentFile.isEmpty()) project.SheetFile = DocumentPath(QFileInfo(CurrentFile).absoluteFilePath());
   project.ReadText = WriteProject(project, DocumentPath(file));
   ProjectFile = file;
@@ -123,7 +127,8 @@ void TOrvMain::CloseProject() {
   Project.reset();
   FProjectMaterials.clear();
   FSeenDigests.clear();
-  FSaveOptions = {};
+  // The save choices are the user's own again.
+  if (Editing()) SetSaveChoices(SaveChoicesPreference(*FPreferences));
   // The designed window has no projects and no watch.
   if (!FMaterialWatch) return;
   FMaterialTimer->stop();

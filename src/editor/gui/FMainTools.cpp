@@ -77,7 +77,7 @@ TChipBlock TOrvMain::StampBlock(TStampOrigin& Origin) const {
     Origin = {TStampOrigin::TFrom::Sheet, {}, false, FSheetSource->Area, FTransform};
   } else {
     block = CutBlock(*Document->Material, Document->MaterialAlpha, Selection);
-    Origin = {TStampOrigin::TFrom::Material, FMaterialPath, false, Selection, FTransform};
+    Origin = {TStampOrigin::TFrom::Material, FMaterialPath, FMaterialIndexZero, Selection, FTransform};
   }
   return FTransform == TChipTransform::Identity ? block : TransformBlock(block, FTransform);
 }

@@ -1,7 +1,9 @@
 #include "FPreferences.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include "FSaveOptions.h"
 #include "QtLanguage.h"
 
 TPreferencesForm::TPreferencesForm(QWidget* Owner) : QDialog(Owner) {
@@ -41,6 +44,18 @@ TPreferencesForm::TPreferencesForm(QWidget* Owner) : QDialog(Owner) {
   connect(GridDefaultButton, &QPushButton::clicked, this, [this] { SetGridColor(std::nullopt); });
   SetGridColor(std::nullopt);
 
+  SaveGroup = new QGroupBox(tr("保存"), this);
+  auto* profileLabel = new QLabel(tr("保存形式:"), SaveGroup);
+  ProfileBox = new QComboBox(SaveGroup);
+  FillProfileBox(*ProfileBox);
+  profileLabel->setBuddy(ProfileBox);
+  ExactColorsBox = new QCheckBox(tr("正確な色で保存 (似た色をまとめない)"), SaveGroup);
+  auto* save = new QGridLayout(SaveGroup);
+  save->addWidget(profileLabel, 0, 0);
+  save->addWidget(ProfileBox, 0, 1);
+  save->addWidget(ExactColorsBox, 1, 0, 1, 2);
+  save->setColumnStretch(2, 1);
+
   OkButton = new QPushButton(tr("OK"), this);
   OkButton->setDefault(true);
   CancelButton = new QPushButton(tr("キャンセル"), this);
@@ -51,6 +66,7 @@ TPreferencesForm::TPreferencesForm(QWidget* Owner) : QDialog(Owner) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(LanguageGroup);
   layout->addWidget(GridGroup);
+  layout->addWidget(SaveGroup);
   layout->addLayout(buttons);
 
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -76,6 +92,10 @@ void TPreferencesForm::Load(const QSettings& Preferences) {
   const int index = LanguageBox->findData(Preferences.value(LanguagePreferenceKey).toString());
   LanguageBox->setCurrentIndex(index < 0 ? 0 : index);
   SetGridColor(GridColorPreference(Preferences));
+  const TSaveChoices choices = SaveChoicesPreference(Preferences);
+  ProfileBox->setCurrentIndex(
+      std::max(0, ProfileBox->findData(QString::fromLatin1(SaveProfileInfo(choices.Save.Profile).Name))));
+  ExactColorsBox->setChecked(choices.Save.ExactColors);
 }
 
 void TPreferencesForm::Store(QSettings& Preferences) const {
@@ -84,6 +104,11 @@ void TPreferencesForm::Store(QSettings& Preferences) const {
     Preferences.setValue(GridColorPreferenceKey, GridColor->name());
   else
     Preferences.remove(GridColorPreferenceKey);
+  TSaveChoices choices = SaveChoicesPreference(Preferences);
+  const TSaveProfileInfo* profile = FindSaveProfile(ProfileBox->currentData().toString().toStdString());
+  choices.Save.Profile = profile ? profile->Profile : TSaveProfile::Standard;
+  choices.Save.ExactColors = ExactColorsBox->isChecked();
+  StoreSaveChoices(Preferences, choices);
 }
 
 bool TPreferencesForm::Execute(QSettings& Preferences) {

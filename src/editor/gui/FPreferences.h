@@ -1,12 +1,13 @@
 // TPreferencesForm: the preferences dialog. It holds the window's language, kept in the preferences
-// (QSettings) and taking effect at the next start, when the texts are loaded, and the colour of the panes'
-// chip grid.
+// (QSettings) and taking effect at the next start, when the texts are loaded, the colour of the panes' chip
+// grid, and the save profile and exact colours that the save dialog offers too.
 #pragma once
 
 #include <QColor>
 #include <QDialog>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -34,6 +35,10 @@ class TPreferencesForm : public QDialog {
   // The grid colour shown; none for the panes' own.
   std::optional<QColor> GridColor;
   void SetGridColor(const std::optional<QColor>& Color);
+  // The save profile and exact colours, the choices of the save dialog kept between runs.
+  QGroupBox* SaveGroup;
+  QComboBox* ProfileBox;
+  QCheckBox* ExactColorsBox;
   QPushButton* OkButton;
   QPushButton* CancelButton;
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "FSaveOptions.h"
 #include "FSize.h"
 #include "OrvCuiErrors.h"
 #include "QtBitmap.h"
@@ -207,6 +208,15 @@ TSaveChangesAnswer TQtDialogs::AskSaveChanges(const QString& Text) {
 
 void TQtDialogs::ShowError(const QString& Message) {
   CreateErrorBox(Message, FOwner)->exec();
+}
+
+bool TQtDialogs::ExecuteSaveDialog(const TPictureDialog& Dialog, TSaveChoices& Choices, QStringList& Files) {
+  const std::unique_ptr<QFileDialog> dialog = CreateSaveDialog(Dialog, Choices, FOwner);
+  if (dialog->exec() != QDialog::Accepted) return false;
+  Files = dialog->selectedFiles();
+  if (Files.isEmpty()) return false;
+  Choices = SaveDialogChoices(*dialog);
+  return true;
 }
 
 QString ErrorBoxText(const std::string& Message) {

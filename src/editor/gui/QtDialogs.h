@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "OrvExport.h"
+
 class QFileDialog;
 class QMessageBox;
 class QWidget;
@@ -23,6 +25,23 @@ struct TPictureDialog {
   QString Filter;
   QString DefaultExt;
   bool Preview = true;  // a pane beside the file list shows the highlighted picture
+};
+
+// The choices of the editing window's save dialog beyond the file name, kept between runs (FSaveOptions.h).
+struct TSaveChoices {
+  // The profile, exact colours and the key colour (-1: automatic), which is also Tiled's trans.
+  TSaveOptions Save;
+  // The tileset files written beside the image and named after it.
+  bool Tsx = false;
+  bool Tsj = false;
+  bool Tres = false;
+  // Spacing, margin, extrusion and the copies left out of the Godot tile list; the chip size and the key
+  // colour come from the sheet and Save.
+  TExportOptions Export;
+  // Whether a save writes anything beside the image: a tileset, or the laid-out image of a padded export.
+  bool Exports() const {
+    return Tsx || Tsj || Tres || Export.Spacing > 0 || Export.Margin > 0 || Export.Extrusion > 0;
+  }
 };
 
 // The answers to the question before unsaved changes of the edit image would be lost.
@@ -45,6 +64,13 @@ class TDialogs {
   virtual bool AskYesNo(const QString& Text) = 0;
   // A warning that does not stop the command (something it could not do).
   virtual void ShowWarning(const QString& Text) = 0;
+  // The editing window's save dialog: a file dialog with the save choices under its file list, showing
+  // Choices and, when a file was chosen, leaving the choices made there. By default the plain file dialog,
+  // the choices as they were.
+  virtual bool ExecuteSaveDialog(const TPictureDialog& Dialog, TSaveChoices& Choices, QStringList& Files) {
+    (void)Choices;
+    return ExecutePictureDialog(Dialog, Files);
+  }
 };
 
 // The dialogs as the program shows them, owned by the given window.
@@ -59,6 +85,7 @@ class TQtDialogs : public TDialogs {
   void ShowError(const QString& Message) override;
   bool AskYesNo(const QString& Text) override;
   void ShowWarning(const QString& Text) override;
+  bool ExecuteSaveDialog(const TPictureDialog& Dialog, TSaveChoices& Choices, QStringList& Files) override;
 
  private:
   QWidget* FOwner;

@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 
+#include "AlphaPlane.h"
 #include "ExpectRaises.h"
 #include "NoiseImages.h"
 #include "OrvDuplicates.h"
@@ -231,6 +232,99 @@ TEST(DuplicateChips, FullyTransparentPixelsAreEqualWhateverTheirColour) {
   EXPECT_EQ(report.Groups[0], (std::vector<TDuplicateMember>{
                                   {{0, 0}, Identity}, {{1, 0}, Identity}, {{2, 0}, FlipHorizontal}}));
   EXPECT_EQ(report.DuplicateCount(), 2);
+}
+
+// The tally kept up to date chip by chip: after random chips are rewritten in place (copies of others,
+// transformed, made empty, or new pixels), the update of the rewritten areas gives what a full search gives.
+TEST_P(RandomSheets, TallyUpdatedByAreaMatchesAFullSearch) {
+  const DuplicateCase c = GetParam();
+  for (uint32_t seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE(seed);
+    TSheet sheet = RandomSheet(seed, c.Cw, c.Ch, 7, 5, c.Colors, c.Alpha, c.Transforms);
+    const TDuplicateOptions options{c.Transforms, TColor{0x000007}};
+    TBitmap noPlane;
+    const TBitmap& plane = sheet.Alpha ? *sheet.Alpha : noPlane;
+    TDuplicateTally tally;
+    tally.Recount(*sheet.Image, plane, c.Cw, c.Ch, options);
+    EXPECT_TRUE(tally.TakeChanges().Whole);
+    std::mt19937 random(seed);
+    const std::vector<TChipTransform> ts = TransformsFor(c.Transforms, c.Cw == c.Ch);
+    const TChip blank(c.Ch, std::vector<uint32_t>(c.Cw, c.Alpha ? 0u : 0xFF000007u));
+    for (int round = 0; round < 40; ++round) {
+      ASSERT_TRUE(tally.Follows(*sheet.Image, plane, c.Cw, c.Ch, options));
+      const std::vector<bool> before =
+          FindDuplicateChips(*sheet.Image, sheet.Alpha.get(), c.Cw, c.Ch, options).DuplicateCells();
+      // One or two chips rewritten, given to the update as one area each.
+      std::vector<TRect> areas;
+      tally.Expect(*sheet.Image, plane);
+      for (int k = 0, n = 1 + static_cast<int>(random() % 2); k < n; ++k) {
+        const int to = static_cast<int>(random() % 35);
+        switch (random() % 4) {
+          case 0:
+            sheet.Put(to, blank);
+            break;
+          case 1: {
+            TChip noise = sheet.Chip(to);
+            noise[random() % c.Ch][random() % c.Cw] ^= 0x00010101;
+            sheet.Put(to, noise);
+            break;
+          }
+          default:
+            sheet.Put(to, Transformed(sheet.Chip(static_cast<int>(random() % 35)), ts[random() % ts.size()]));
+        }
+        areas.push_back(Rect(to % 7 * c.Cw, to / 7 * c.Ch, to % 7 * c.Cw + c.Cw, to / 7 * c.Ch + c.Ch));
+      }
+      tally.Update(*sheet.Image, plane, areas);
+      const TDuplicateReport report =
+          FindDuplicateChips(*sheet.Image, sheet.Alpha.get(), c.Cw, c.Ch, options);
+      ASSERT_EQ(tally.DuplicateCount(), report.DuplicateCount()) << "round " << round;
+      const std::vector<bool> cells = report.DuplicateCells();
+      const TDuplicateTally::TChanges changes = tally.TakeChanges();
+      ASSERT_FALSE(changes.Whole);
+      for (int chip = 0; chip < 35; ++chip) {
+        const TChipCell cell{chip % 7, chip / 7};
+        ASSERT_EQ(tally.IsDuplicate(cell), cells[chip]) << "chip " << chip << ", round " << round;
+        const bool reported =
+            std::find(changes.Cells.begin(), changes.Cells.end(), cell) != changes.Cells.end();
+        if (cells[chip] != before[chip]) {
+          ASSERT_TRUE(reported) << "chip " << chip << ", round " << round;
+        }
+      }
+    }
+  }
+}
+
+// The tally notices what it cannot follow: other options or chip size, a picture replaced, a plane gained.
+TEST(DuplicateTally, FollowsOnlyThePicturesItCounted) {
+  const TColor w = clWhite, r = 0x0000FF;
+  auto sheet = Strip({{r, w, w, w}, {r, w, w, w}, {w, w, w, w}});
+  TBitmap plane;
+  TDuplicateTally tally;
+  EXPECT_FALSE(tally.Follows(*sheet, plane, 2, 2, {}));
+  tally.Recount(*sheet, plane, 2, 2, {});
+  EXPECT_EQ(tally.DuplicateCount(), 1);
+  EXPECT_TRUE(tally.IsDuplicate({1, 0}));
+  EXPECT_FALSE(tally.IsDuplicate({0, 0}) || tally.IsDuplicate({2, 0}) || tally.IsDuplicate({5, 0}));
+  EXPECT_TRUE(tally.Follows(*sheet, plane, 2, 2, {}));
+  EXPECT_FALSE(tally.Follows(*sheet, plane, 1, 2, {}));
+  EXPECT_FALSE(tally.Follows(*sheet, plane, 2, 2, {true, std::nullopt}));
+  const auto other = Strip({{r, w, w, w}, {r, w, w, w}, {w, w, w, w}});
+  EXPECT_FALSE(tally.Follows(*other, plane, 2, 2, {}));
+  // Replaced behind its back, then updated: it forgets rather than mixing the two pictures.
+  tally.Expect(*other, plane);
+  tally.Update(*other, plane, std::vector<TRect>{Rect(0, 0, 2, 2)});
+  EXPECT_FALSE(tally.Follows(*other, plane, 2, 2, {}));
+  // A plane gained by an edit: every chip is examined again, fully transparent chips now the empty ones.
+  tally.Recount(*sheet, plane, 2, 2, {});
+  tally.TakeChanges();
+  tally.Expect(*sheet, plane);
+  plane.SetImage(NewAlphaPlaneImage(6, 2));
+  for (int x = 0; x < 2; ++x) plane.ScanLine(0)[x] = plane.ScanLine(1)[x] = 255;
+  tally.Update(*sheet, plane, std::vector<TRect>{Rect(0, 0, 2, 2)});
+  EXPECT_TRUE(tally.TakeChanges().Whole);
+  EXPECT_EQ(tally.DuplicateCount(), 0);  // the first chip is empty; the white chip is a chip like any other
+  EXPECT_FALSE(tally.IsDuplicate({1, 0}));
+  ExpectRaises<EInvalidGraphic>([&] { tally.Recount(*sheet, plane, 0, 2, {}); }, "Invalid chip size");
 }
 
 TEST(DuplicateChips, RefusesBadInput) {

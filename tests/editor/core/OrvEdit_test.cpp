@@ -3,6 +3,7 @@
 // colour budget kept by the edits against a full count.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <random>
 #include <string>
@@ -261,6 +262,37 @@ TEST_P(RandomEdits, ColourBudgetFollowsEveryChangeAsAFullCount) {
     edits.Step();
     for (const TSaveOptions& options : {TSaveOptions{}, exact, rpg2000})
       ASSERT_EQ(edits.Editor.ColorBudget(options), ColorBudgetText(edits.Doc, options)) << "after edit " << i;
+  }
+}
+
+// The duplicate chips the editor keeps are those a full search finds after every edit, undo and redo, and the
+// changes it reports cover every chip whose mark changed.
+TEST_P(RandomEdits, DuplicateChipsFollowEveryChangeAsAFullSearch) {
+  TRandomEdits edits(std::get<1>(GetParam()), std::get<0>(GetParam()), folder);
+  const TDuplicateOptions options{std::get<1>(GetParam()) % 2 == 1, std::nullopt};
+  std::vector<bool> marks;
+  for (int i = 0; i < 80 && !HasFatalFailure(); ++i) {
+    edits.Step();
+    TOrvDatas& doc = edits.Doc;
+    TDuplicateTally& tally = edits.Editor.Duplicates(options);
+    const TDuplicateReport report = FindDuplicateChips(
+        *doc.EditImage, IsAlphaPlaneOf(doc.EditAlpha, *doc.EditImage) ? &doc.EditAlpha : nullptr,
+        doc.ChipWidth, doc.ChipHeight, options);
+    ASSERT_EQ(tally.DuplicateCount(), report.DuplicateCount()) << "after edit " << i;
+    ASSERT_EQ(tally.Columns(), report.Columns);
+    ASSERT_EQ(tally.Rows(), report.Rows);
+    const std::vector<bool> cells = report.DuplicateCells();
+    const TDuplicateTally::TChanges changes = tally.TakeChanges();
+    for (size_t chip = 0; chip < cells.size(); ++chip) {
+      const TChipCell cell{static_cast<int32_t>(chip) % report.Columns,
+                           static_cast<int32_t>(chip) / report.Columns};
+      ASSERT_EQ(tally.IsDuplicate(cell), cells[chip]) << "chip " << chip << " after edit " << i;
+      if (!changes.Whole && marks.size() == cells.size() && marks[chip] != cells[chip]) {
+        ASSERT_NE(std::find(changes.Cells.begin(), changes.Cells.end(), cell), changes.Cells.end())
+            << "chip " << chip << " changed unreported after edit " << i;
+      }
+    }
+    marks = cells;
   }
 }
 

@@ -9,14 +9,17 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "AlphaPlane.h"
 #include "Bitmaps.h"
 #include "ExpectRaises.h"
+#include "LibpngOracle.h"
 #include "NoiseImages.h"
 #include "OrvAlpha.h"
 #include "OrvCui.h"
+#include "OrvEdit.h"
 #include "OrvExport.h"
 #include "TestFiles.h"
 #include "Unprivileged.h"
@@ -383,6 +386,140 @@ TEST(ExportFiles, ATransparentSheetExportsWithItsAlpha) {
         }
       }
   }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The save with an export that the window makes
+
+// A PNG file's chunks but its time stamp, which two saves of one picture need not share.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> Untimed(const std::string& Path) {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> chunks;
+  for (const pngtest::Chunk& chunk : pngtest::ListChunks(ReadFileBytes(Path)))
+    if (chunk.Type != "tIME") chunks.emplace_back(chunk.Type, chunk.Data);
+  return chunks;
+}
+
+// Without padding the sheet is saved as the editor saves it, and the tilesets are those ExportSheet writes
+// for it; the RPG Maker profile's key colour (here the top-left pixel's) becomes Tiled's trans.
+TEST(SaveWithExport, SavesTheSheetAsTheEditorDoesAndDescribesIt) {
+  for (const TSaveProfile profile : {TSaveProfile::Standard, TSaveProfile::Rpg2000}) {
+    SCOPED_TRACE(SaveProfileInfo(profile).Name);
+    const TempFolder folder;
+    fs::create_directories(folder.Path("plain"));
+    TOrvDatas document;
+    document.EditImage = ChipSheet(8, 8, 3, 2, {1});
+    TSaveOptions save;
+    save.Profile = profile;
+    TExportOptions options;
+    options.ChipWidth = options.ChipHeight = 8;
+    const TExportFiles files{folder.Path("sheet.png"), folder.Path("sheet.tsx"), folder.Path("sheet.tsj"),
+                             folder.Path("sheet.tres")};
+    const TSaveResult result = SaveSheetWithExport(document, save, options, files);
+    document.SaveEditImage(folder.Path("direct.png"), save);
+    EXPECT_EQ(Untimed(files.Image), Untimed(folder.Path("direct.png")));
+
+    const std::optional<TColor> key =
+        profile == TSaveProfile::Rpg2000 ? std::optional(document.EditImage->GetPixel(0, 0)) : std::nullopt;
+    EXPECT_EQ(result.KeyColor, key);
+    options.KeyColor = key;
+    const std::string base = folder.Path("plain/sheet");
+    ExportSheet(*document.EditImage, nullptr, options,
+                {base + ".png", base + ".tsx", base + ".tsj", base + ".tres"});
+    for (const char* ext : {".tsx", ".tsj", ".tres"})
+      EXPECT_EQ(ReadText(base + ext), ReadText(folder.Path("sheet") + ext)) << ext;
+    EXPECT_EQ(ReadText(files.Tsx).find("trans=") != std::string::npos, key.has_value());
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"direct.png", "plain", "sheet.png", "sheet.tres",
+                                                        "sheet.tsj", "sheet.tsx"}));
+  }
+}
+
+// Padding writes the laid-out image beside the sheet, alpha and all, and the tilesets describe it; the
+// sheet itself stays as it is. Fully transparent chips are the empty ones, copies are left out on request.
+TEST(SaveWithExport, PaddedExportOfATransparentSheetGoesBesideIt) {
+  const TempFolder folder;
+  TOrvDatas document;
+  document.SetChipSize(4, 4);
+  document.NewEditImage(2, 2, true);  // transparent white
+  const TChipBlock chip = CutBlock(*ChipSheet(4, 4, 1, 1), TBitmap(), Rect(0, 0, 4, 4));
+  PutBlock(*document.EditImage, document.EditAlpha, chip, 0, 0);
+  PutBlock(*document.EditImage, document.EditAlpha, chip, 4, 4);  // a copy
+  TSaveOptions save;
+  save.Profile = TSaveProfile::Rpg2000;
+  TExportOptions options;
+  options.ChipWidth = options.ChipHeight = 4;
+  options.Spacing = 2, options.Margin = 1, options.Extrusion = 1;
+  options.SkipDuplicates = true;
+  const TExportFiles files{folder.Path("sheet.png"), folder.Path("sheet.tsx"), "", folder.Path("sheet.tres")};
+  const TSaveResult result = SaveSheetWithExport(document, save, options, files);
+  EXPECT_EQ(result.KeyColor, std::optional(clWhite));  // the transparent pixels' colour
+  ASSERT_FALSE(result.Warnings.empty());
+  EXPECT_EQ(std::set<std::string>(result.Warnings.begin(), result.Warnings.end()).size(),
+            result.Warnings.size());
+  EXPECT_EQ(folder.Names(),
+            (std::vector<std::string>{"sheet.export.png", "sheet.png", "sheet.tres", "sheet.tsx"}));
+
+  const pngtest::Decoded sheet = pngtest::LibpngRead(ReadFileBytes(files.Image), true);
+  EXPECT_EQ(sheet.Width, 8u);
+  const pngtest::Decoded padded = pngtest::LibpngRead(ReadFileBytes(folder.Path("sheet.export.png")), true);
+  const TSheetLayout layout = LayoutSheet(8, 8, options, "x.png");
+  ASSERT_EQ(padded.Width, static_cast<uint32_t>(layout.ImageWidth));
+  ASSERT_EQ(padded.Height, static_cast<uint32_t>(layout.ImageHeight));
+  const auto rgba = [](const pngtest::Decoded& D, int X, int Y) {
+    const uint8_t* p = &D.Rows[static_cast<size_t>(Y)][static_cast<size_t>(4 * X)];
+    return std::array<uint8_t, 4>{p[0], p[1], p[2], p[3]};
+  };
+  EXPECT_EQ(rgba(padded, 0, 0)[3], 0);               // the margin is transparent
+  EXPECT_EQ(rgba(padded, 2, 2), rgba(sheet, 0, 0));  // the first chip's first pixel at its origin
+  EXPECT_EQ(rgba(padded, 1, 1), rgba(sheet, 0, 0));  // extruded outward
+  EXPECT_EQ(rgba(padded, 2 + 4 + 4, 2)[3], 0);       // the second chip is transparent
+  const std::string tsx = ReadText(files.Tsx);
+  EXPECT_NE(tsx.find("name=\"sheet\""), std::string::npos);
+  EXPECT_NE(tsx.find("source=\"sheet.export.png\" trans=\"ffffff\""), std::string::npos) << tsx;
+  const std::string tres = ReadText(files.Tres);
+  EXPECT_NE(tres.find("0:0/0 = 0"), std::string::npos);
+  for (const char* left : {"1:0/0", "0:1/0", "1:1/0"}) EXPECT_EQ(tres.find(left), std::string::npos) << left;
+}
+
+TEST(SaveWithExport, RefusesBeforeWritingAnything) {
+  const TempFolder folder;
+  TOrvDatas document;
+  document.EditImage = ChipSheet(4, 4, 2, 2);
+  TExportOptions options;
+  options.ChipWidth = options.ChipHeight = 4;
+  const std::string png = folder.Path("s.png");
+  fs::create_directories(folder.Path("s.tsx"));
+  ExpectRaises<EFCreateError>(
+      [&] {
+        SaveSheetWithExport(document, {}, options, {png, folder.Path("s.tsx"), "", ""});
+      },
+      "Cannot create file \"" + folder.Path("s.tsx") + "\". Is a directory");
+  ExpectRaises<EInvalidGraphic>(
+      [&] {
+        SaveSheetWithExport(document, {}, options, {png, "", folder.Path("s.png"), ""});
+      },
+      "Cannot export: \"" + png + "\" is named for two files.");
+  options.Margin = 1;
+  ExpectRaises<EInvalidGraphic>(
+      [&] {
+        SaveSheetWithExport(document, {}, options, {png, "", "", folder.Path("s.export.png")});
+      },
+      "Cannot export: \"" + folder.Path("s.export.png") + "\" is named for two files.");
+  options.ChipWidth = 3;
+  ExpectRaises<EInvalidGraphic>(
+      [&] {
+        SaveSheetWithExport(document, {}, options, {png, "", "", ""});
+      },
+      "Cannot export \"" + folder.Path("s.export.png") +
+          "\": the image of 8 x 8 pixels is not a whole number "
+          "of chips of 3 x 4 pixels, so it cannot be laid out with spacing, margin or extrusion.");
+  document.EditImage = std::make_unique<TBitmap>();
+  ExpectRaises<EInvalidGraphic>(
+      [&] {
+        SaveSheetWithExport(document, {}, options, {png, "", "", ""});
+      },
+      "Cannot save image \"" + png + "\": the edit image is empty.");
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"s.tsx"});
+  EXPECT_EQ(ExportImageName("/a/b.c/tiles.v2.png"), "/a/b.c/tiles.v2.export.png");
 }
 
 TEST(ExportFiles, TilesetsNameTheImageRelativeToThemselves) {

@@ -274,6 +274,42 @@ TEST(OrvZoom, OverlaysDrawOverEverythingInTheirRaster) {
   EXPECT_EQ(Render(pane, 2, Rect(1, 0, 2, 1)).front(), clBlack);  // the outline, the mark not in this piece
 }
 
+// Chip marks lie over grid and selection at every zoom: the marked chip's outer device pixels in the mark
+// colour, its inside tinted, every other pixel as without marks; a piece of the pane renders as the whole.
+TEST(OrvZoom, ChipMarksOutlineAndTintTheMarkedChipsAtEveryScale) {
+  const auto image = Picture(9, 4);  // two whole chips of 4 x 4 and a remainder column
+  const TPaneContent plain = PaneOf(image.get(), nullptr, 4, 4, Rect(2, 0, 6, 4));
+  auto marks = std::make_shared<TChipMarks>();
+  marks->Columns = 2;
+  marks->Rows = 1;
+  marks->Marked = {false, true};
+  TPaneContent marked = plain;
+  marked.Overlays.push_back(marks);
+  const auto tinted = [](TColor C) {
+    const uint32_t word = MarkedPixel(0xFF000000u | (uint32_t{GetRValue(C)} << 16) |
+                                      (uint32_t{GetGValue(C)} << 8) | GetBValue(C));
+    return RGB(uint8_t(word >> 16), uint8_t(word >> 8), uint8_t(word));
+  };
+  for (const int s : {1, 2, 3}) {
+    SCOPED_TRACE(s);
+    const TRect all = Rect(0, 0, 9 * s, 4 * s);
+    const std::vector<TColor> before = Render(plain, s, all), after = Render(marked, s, all);
+    for (int y = 0; y < 4 * s; ++y)
+      for (int x = 0; x < 9 * s; ++x) {
+        const size_t i = static_cast<size_t>(y * 9 * s + x);
+        const bool chip = x >= 4 * s && x < 8 * s;
+        const bool edge = x == 4 * s || x == 8 * s - 1 || y == 0 || y == 4 * s - 1;
+        ASSERT_EQ(after[i], !chip ? before[i] : edge ? ChipMarkColor : tinted(before[i])) << x << ", " << y;
+      }
+    const TRect piece = Rect(5 * s - 1, 1, 8 * s + 1, 3);
+    const std::vector<TColor> part = Render(marked, s, piece);
+    for (int y = piece.Top; y < piece.Bottom; ++y)
+      for (int x = piece.Left; x < piece.Right; ++x)
+        ASSERT_EQ(part[static_cast<size_t>((y - piece.Top) * piece.Width() + x - piece.Left)],
+                  after[static_cast<size_t>(y * 9 * s + x)]);
+  }
+}
+
 TEST(OrvZoom, EmptyPanesAndBadRasters) {
   EXPECT_EQ(Render(TPaneContent{}, 4, Rect(2, 2, 4, 3)), (std::vector<TColor>{Background, Background}));
   TBitmap empty;

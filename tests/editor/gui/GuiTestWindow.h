@@ -11,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,13 +32,18 @@ class TScriptedDialogs : public TDialogs {
   std::deque<TSaveChangesAnswer> SaveAnswers;
   std::deque<bool> QuestionAnswers;
 
+  // The editing window's save dialog answers from FileAnswers; when one is chosen, the next of ChoiceEdits
+  // (if any) changes the choices the dialog showed, as a user would.
+  std::deque<std::function<void(TSaveChoices&)>> ChoiceEdits;
+
   std::vector<bool> SizeCalls;  // WithImageSize of each call
   std::vector<TPictureDialog> FileCalls;
   std::vector<QString> Warnings;
   std::vector<QString> SaveQuestions;
   std::vector<QString> Errors;
   std::vector<QString> Questions;
-  std::vector<QString> Notices;  // the warnings that do not stop a command
+  std::vector<QString> Notices;  // the warnings that do not stop a command (a save's warnings among them)
+  std::vector<TSaveChoices> ChoicesShown;  // by each save dialog
 
   bool ExecuteSizeForm(TSizeForm& Form, bool WithImageSize) override {
     SizeCalls.push_back(WithImageSize);
@@ -85,6 +91,15 @@ class TScriptedDialogs : public TDialogs {
     return yes;
   }
   void ShowWarning(const QString& Text) override { Notices.push_back(Text); }
+  bool ExecuteSaveDialog(const TPictureDialog& Dialog, TSaveChoices& Choices, QStringList& Files) override {
+    ChoicesShown.push_back(Choices);
+    if (!ExecutePictureDialog(Dialog, Files)) return false;
+    if (!ChoiceEdits.empty()) {
+      ChoiceEdits.front()(Choices);
+      ChoiceEdits.pop_front();
+    }
+    return true;
+  }
 
  private:
   static bool Unexpected(const char* What) {
