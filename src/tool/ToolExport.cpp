@@ -124,7 +124,7 @@ int ExportCommand(const std::vector<std::string>& Args) {
   auto exportOne = [&](const std::string& In, const TExportFiles& Files) {
     TOrvDatas document;
     document.LoadEditImage(In);
-    ExportSheet(*document.EditImage, nullptr, options, Files, profile);
+    ExportSheet(*document.EditImage, document.TransparentEditAlpha(), options, Files, profile);
   };
 
   if (!args.Has("--out-dir")) {
@@ -168,7 +168,7 @@ int DuplicatesCommand(const std::vector<std::string>& Args, std::ostream& Out) {
   TOrvDatas document;
   document.LoadEditImage(args.Operands[0]);
   const TDuplicateReport report =
-      FindDuplicateChips(*document.EditImage, nullptr, width, height,
+      FindDuplicateChips(*document.EditImage, document.TransparentEditAlpha(), width, height,
                          {args.Flags.count("--transforms") > 0, ParseKeyColor(args)});
   using TJson = nlohmann::ordered_json;
   TJson groups = TJson::array(), empty = TJson::array();

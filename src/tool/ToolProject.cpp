@@ -3,7 +3,6 @@
 
 #include <filesystem>
 
-#include "AlphaPlane.h"
 #include "OrvCui.h"
 #include "OrvProject.h"
 #include "ToolArguments.h"
@@ -68,11 +67,7 @@ int BuildCommand(const std::vector<std::string>& Args, std::ostream& Errors) {
     options.ChipHeight = project.ChipHeight;
     TExportProfile profile = ExportProfileNamed(project.Export->Profile);
     profile.Options.TimeStamp = project.Save.TimeStamp;
-    const TBitmap* alpha =
-        IsAlphaPlaneOf(sheet.EditAlpha, *sheet.EditImage) && HasTransparentPixel(sheet.EditAlpha)
-            ? &sheet.EditAlpha
-            : nullptr;
-    ExportSheet(*sheet.EditImage, alpha, options, files, profile);
+    ExportSheet(*sheet.EditImage, sheet.TransparentEditAlpha(), options, files, profile);
   }
   return 0;
 }

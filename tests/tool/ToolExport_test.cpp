@@ -171,3 +171,39 @@ TEST(ToolDuplicates, PrintsTheGroupsAsJson) {
 }
 
 }  // namespace
+
+// A sheet with transparency keeps it through the tool: the exported image reads back with the plane the
+// editor's own export makes, and a fully transparent chip is an empty one for the duplicate search.
+TEST(ToolExport, ATransparentSheetKeepsItsAlpha) {
+  const TempFolder folder;
+  TOrvDatas doc;
+  doc.SetChipSize(4, 4);
+  doc.NewEditImage(3, 1, true);
+  TCanvas& canvas = doc.EditImage->Canvas();
+  canvas.Brush.Color = DistinctColor(1);
+  canvas.FillRect(Rect(0, 0, 8, 4));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) doc.EditAlpha.ScanLine(y)[x] = x < 4 ? 0 : 128;
+  const std::string in = folder.Path("in.png");
+  doc.SaveEditImage(in);
+
+  const ToolRun run =
+      RunTool(folder, {"export", in, "--chip", "4x4", "--extrude", "1", "--image", folder.Path("out.png")});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  TOrvDatas loaded;
+  loaded.LoadEditImage(in);
+  TExportOptions options;
+  options.ChipWidth = options.ChipHeight = 4;
+  options.Extrusion = 1;
+  const TExportImage expected = MakeExportImage(*loaded.EditImage, loaded.TransparentEditAlpha(),
+                                                LayoutSheet(12, 4, options, "out.png"));
+  TOrvDatas out;
+  out.LoadEditImage(folder.Path("out.png"));
+  ASSERT_TRUE(expected.Alpha && out.TransparentEditAlpha());
+  EXPECT_EQ(PixelBytes(*out.TransparentEditAlpha()), PixelBytes(*expected.Alpha));
+
+  const ToolRun duplicates = RunTool(folder, {"duplicates", in, "--chip", "4x4"});
+  ASSERT_EQ(duplicates.Status, 0) << duplicates.Err;
+  EXPECT_EQ(nlohmann::json::parse(duplicates.Out)["empty"],
+            nlohmann::json::parse(R"([{"column": 2, "row": 0}])"));
+}

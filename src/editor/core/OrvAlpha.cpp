@@ -88,6 +88,11 @@ void TOrvDatas::LoadMaterial(const std::string& FileName, const TMaterialReadOpt
   MaterialAlpha.Assign(&alpha);
 }
 
+const TBitmap* TOrvDatas::TransparentEditAlpha() const {
+  return EditImage && IsAlphaPlaneOf(EditAlpha, *EditImage) && HasTransparentPixel(EditAlpha) ? &EditAlpha
+                                                                                              : nullptr;
+}
+
 void TOrvDatas::FitEditAlpha(int32_t OldWidth, int32_t OldHeight, bool Transparent) {
   const TBitmap& image = *EditImage;
   if (IsAlphaPlaneOf(EditAlpha, image) && !Transparent) return;

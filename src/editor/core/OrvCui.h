@@ -31,6 +31,9 @@ class TOrvDatas : public TObject {
   // copies the material's alpha with its colours, NewEditImage keeps the edit plane at the image's size.
   TBitmap EditAlpha;
   TBitmap MaterialAlpha;
+  // The edit image's alpha plane when the edit image has a transparent pixel, else nullptr: what the savers,
+  // the export and the duplicate search take.
+  const TBitmap* TransparentEditAlpha() const;
 
   // Stores the chip size; neither image changes. A size below 1 raises EInvalidGraphic "Invalid chip size"
   // and keeps the old size.

@@ -12,7 +12,6 @@
 #include <initializer_list>
 #include <nlohmann/json.hpp>
 
-#include "AlphaPlane.h"
 #include "OrvCui.h"
 #include "OrvCuiFiles.h"
 
@@ -323,9 +322,7 @@ TSaveResult SaveSheetWithExport(TOrvDatas& Document, const TSaveOptions& SaveOpt
   if (!Document.EditImage || Document.EditImage->Empty())
     throw EInvalidGraphic("Cannot save image \"" + Files.Image + "\": the edit image is empty.");
   const TBitmap& image = *Document.EditImage;
-  const TBitmap* alpha = IsAlphaPlaneOf(Document.EditAlpha, image) && HasTransparentPixel(Document.EditAlpha)
-                             ? &Document.EditAlpha
-                             : nullptr;
+  const TBitmap* alpha = Document.TransparentEditAlpha();
   const bool padded = Options.Spacing > 0 || Options.Margin > 0 || Options.Extrusion > 0;
   const std::string exportImage = padded ? ExportImageName(Files.Image) : std::string();
   // Everything that can be refused is refused before the first file is written.
