@@ -461,6 +461,14 @@ Rebuild the sheet?</translation>
         <source>保存しました。次の点に注意してください:</source>
         <translation>Saved. Please note:</translation>
     </message>
+    <message>
+        <source>%1色 → %2ビット</source>
+        <translation>%1 colours → %2 bits</translation>
+    </message>
+    <message>
+        <source> (%1色に統合)</source>
+        <translation> (merged into %1)</translation>
+    </message>
 </context>
 <context>
     <name>TPreferencesForm</name>

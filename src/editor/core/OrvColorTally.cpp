@@ -283,8 +283,8 @@ void TColorTally::Count(const TBitmap& Image, const TBitmap& Alpha, const TRect&
   }
 }
 
-std::optional<std::string> TColorTally::BudgetText(const TOrvDatas& Document,
-                                                   const TSaveOptions& Options) const {
+std::optional<TColorBudget> TColorTally::Budget(const TOrvDatas& Document,
+                                                const TSaveOptions& Options) const {
   if (!FValid || !FUsable) return std::nullopt;
   class TTallyFacts : public TColorBudgetFacts {
    public:
@@ -292,6 +292,15 @@ std::optional<std::string> TColorTally::BudgetText(const TOrvDatas& Document,
     bool HasTransparentPixel() const override { return FTally.FPlane && FTally.FTransparent > 0; }
     int64_t Colors() const override { return FTally.ColorCount(); }
     int64_t ColorAlphaValues() const override { return static_cast<int64_t>(FTally.FValues.Size()); }
+    int64_t VisibleColors() const override {
+      // The colours of the values that are not fully transparent (cover 255), each once.
+      std::vector<uint32_t> colors;
+      FTally.FValues.ForEach([&](uint32_t Value, uint32_t) {
+        if (Value >> 24 != 255) colors.push_back(Value & 0xFFFFFF);
+      });
+      std::sort(colors.begin(), colors.end());
+      return std::unique(colors.begin(), colors.end()) - colors.begin();
+    }
     TDesignedReduction DesignedReduction() const override {
       const int64_t colors = Colors();
       // More colours than a palette holds stay in true colour.
@@ -311,5 +320,5 @@ std::optional<std::string> TColorTally::BudgetText(const TOrvDatas& Document,
     const TColorTally& FTally;
     const TOrvDatas& FDocument;
   };
-  return ColorBudgetText(TTallyFacts(*this, Document), Options);
+  return ColorBudgetOf(TTallyFacts(*this, Document), Options);
 }

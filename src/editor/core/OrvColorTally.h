@@ -12,6 +12,7 @@
 #include "Graphics.h"
 
 class TOrvDatas;
+struct TColorBudget;
 struct TSaveOptions;
 
 // Distinct 32-bit keys with their pixel counts: open addressing with linear probing, a slot of count 0 being
@@ -56,10 +57,10 @@ class TColorTally {
   // replaced around the tally; both do nothing while the counts are forgotten.
   void Remove(const TBitmap& Image, const TBitmap& Alpha, std::span<const TRect> Areas);
   void Add(const TBitmap& Image, const TBitmap& Alpha, std::span<const TRect> Areas);
-  // ColorBudgetText of the document from the counts, which must follow its edit image; nothing when they are
+  // ColorBudgetOf the document from the counts, which must follow its edit image; nothing when they are
   // forgotten, or when the picture is beyond what the tally keeps (more than 2^32 - 1 pixels, or more colour
   // + alpha values than MaxValues).
-  std::optional<std::string> BudgetText(const TOrvDatas& Document, const TSaveOptions& Options) const;
+  std::optional<TColorBudget> Budget(const TOrvDatas& Document, const TSaveOptions& Options) const;
 
   static constexpr size_t MaxValues = size_t{1} << 22;
 

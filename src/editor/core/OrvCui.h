@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "Graphics.h"
 #include "SysUtils.h"
@@ -34,6 +35,9 @@ class TOrvDatas : public TObject {
   // The edit image's alpha plane when the edit image has a transparent pixel, else nullptr: what the savers,
   // the export and the duplicate search take.
   const TBitmap* TransparentEditAlpha() const;
+  TBitmap* TransparentEditAlpha() {
+    return const_cast<TBitmap*>(std::as_const(*this).TransparentEditAlpha());
+  }
 
   // Stores the chip size; neither image changes. A size below 1 raises EInvalidGraphic "Invalid chip size"
   // and keeps the old size.

@@ -594,12 +594,12 @@ TEditChange TSheetEditor::Rebuild(const TOrvDatas& Rebuilt, TSheetRecipe Recipe)
   return PushWhole(std::move(record));
 }
 
-std::string TSheetEditor::ColorBudget(const TSaveOptions& Options) {
+std::optional<TColorBudget> TSheetEditor::ColorBudgetFigures(const TSaveOptions& Options) {
   const TBitmap& image = *FDocument.EditImage;
-  if (image.Empty()) return {};
+  if (image.Empty()) return std::nullopt;
   if (!FTally->Follows(image, FDocument.EditAlpha)) FTally->Recount(image, FDocument.EditAlpha);
-  if (std::optional<std::string> text = FTally->BudgetText(FDocument, Options)) return *std::move(text);
-  return ColorBudgetText(FDocument, Options);
+  if (std::optional<TColorBudget> budget = FTally->Budget(FDocument, Options)) return budget;
+  return ColorBudgetOf(FDocument, Options);
 }
 
 TDuplicateTally& TSheetEditor::Duplicates(const TDuplicateOptions& Options) {

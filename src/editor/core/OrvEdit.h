@@ -215,10 +215,14 @@ class TSheetEditor {
   // as one step of kind Rebuild; undo gives the sheet back as it was. The recipe then is Recipe's.
   TEditChange Rebuild(const TOrvDatas& Rebuilt, TSheetRecipe Recipe);
 
-  // The colour budget of the sheet as ColorBudgetText (OrvSave.h) gives it, kept up to date by every edit,
+  // The colour budget of the sheet as ColorBudgetOf (OrvSave.h) gives it, kept up to date by every edit,
   // undo and redo in time that follows the area they changed, not the image. A picture replaced around the
   // editor is counted afresh; pixels changed in place around it are not seen.
-  std::string ColorBudget(const TSaveOptions& Options);
+  std::optional<TColorBudget> ColorBudgetFigures(const TSaveOptions& Options);
+  // The same in the program's words (ColorBudgetText).
+  std::string ColorBudget(const TSaveOptions& Options) {
+    return ColorBudgetText(ColorBudgetFigures(Options));
+  }
 
   // The duplicate chips of the sheet (those FindDuplicateChips finds among its whole chips, with its alpha
   // plane), kept up to date by every edit, undo and redo for the chips they touched; examined afresh for

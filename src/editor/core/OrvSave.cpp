@@ -266,12 +266,6 @@ void BuildRpg2000Sheet(const TBitmap& Image, const TBitmap* Plane, TColor KeyCol
                              " pixels (CharSets and other sheets have other sizes).");
 }
 
-// The plane of the edit image when it has a transparent pixel, else nullptr.
-TBitmap* TransparentPlane(TOrvDatas& Document) {
-  TBitmap& plane = Document.EditAlpha;
-  return IsAlphaPlaneOf(plane, *Document.EditImage) && HasTransparentPixel(plane) ? &plane : nullptr;
-}
-
 // Distinct colour + alpha values, for pictures beyond the palette's 256.
 int64_t CountColorAlphaValues(const TBitmap& Image, const TBitmap& Alpha) {
   TBitmap copy;
@@ -288,10 +282,19 @@ int64_t CountColorAlphaValues(const TBitmap& Image, const TBitmap& Alpha) {
   return std::unique(keys.begin(), keys.end()) - keys.begin();
 }
 
-std::string BudgetText(int64_t Colors, int Bits, int64_t Kept) {
-  std::string text = std::to_string(Colors) + "色 → " + std::to_string(Bits) + "ビット";
-  if (Kept < Colors) text += " (" + std::to_string(Kept) + "色に統合)";
-  return text;
+// Distinct colours of the pixels that are not fully transparent.
+int64_t CountVisibleColors(const TBitmap& Image, const TBitmap& Alpha) {
+  TBitmap copy;
+  const TBitmap& rgb = TrueColor(Image, copy);
+  const int bytes = rgb.BitCount() / 8;
+  TColorSet visible;
+  for (int y = 0; y < rgb.Height(); ++y) {
+    const uint8_t* p = rgb.ScanLine(y);
+    const uint8_t* a = Alpha.ScanLine(y);
+    for (int x = 0; x < rgb.Width(); ++x, p += bytes)
+      if (a[x] != 255) visible.Add(PixelKey(p));
+  }
+  return visible.Count();
 }
 
 }  // namespace
@@ -338,7 +341,7 @@ TSaveResult TOrvDatas::SaveEditImage(const std::string& FileName, const TSaveOpt
   if (!EditImage || EditImage->Empty())
     throw EInvalidGraphic("Cannot save image \"" + FileName + "\": the edit image is empty.");
   TSaveResult result;
-  TBitmap* plane = TransparentPlane(*this);
+  TBitmap* plane = TransparentEditAlpha();
 
   if (Options.Profile == TSaveProfile::Rpg2000) {
     TRpgSheet sheet;
@@ -371,23 +374,35 @@ TSaveResult TOrvDatas::SaveEditImage(const std::string& FileName, const TSaveOpt
   return result;
 }
 
-std::string ColorBudgetText(const TColorBudgetFacts& Facts, const TSaveOptions& Options) {
+TColorBudget ColorBudgetOf(const TColorBudgetFacts& Facts, const TSaveOptions& Options) {
   if (Options.Profile == TSaveProfile::Rpg2000) {
-    const int64_t colors = Facts.Colors();
-    return BudgetText(colors, 8, colors);
+    // The palette: the visible colours, and the key colour that the transparent pixels take.
+    const int64_t colors = Facts.HasTransparentPixel() ? Facts.VisibleColors() + 1 : Facts.Colors();
+    return {colors, 8, colors};
   }
   if (Facts.HasTransparentPixel()) {
     const int64_t values = Facts.ColorAlphaValues();
-    return BudgetText(values, values > 256 ? 32 : values <= 16 ? 4 : 8, values);
+    return {values, values > 256 ? 32 : values <= 16 ? 4 : 8, values};
   }
   const int64_t colors = Facts.Colors();
-  if (Options.ExactColors && colors <= 256) return BudgetText(colors, colors <= 16 ? 4 : 8, colors);
+  if (Options.ExactColors && colors <= 256) return {colors, colors <= 16 ? 4 : 8, colors};
   const TDesignedReduction reduced = Facts.DesignedReduction();
-  return BudgetText(colors, reduced.Bits, reduced.Colors);
+  return {colors, reduced.Bits, reduced.Colors};
+}
+
+std::string ColorBudgetText(const std::optional<TColorBudget>& Budget) {
+  if (!Budget) return {};
+  std::string text = std::to_string(Budget->Colors) + "色 → " + std::to_string(Budget->Bits) + "ビット";
+  if (Budget->Kept < Budget->Colors) text += " (" + std::to_string(Budget->Kept) + "色に統合)";
+  return text;
 }
 
 std::string ColorBudgetText(const TOrvDatas& Document, const TSaveOptions& Options) {
-  if (!Document.EditImage || Document.EditImage->Empty()) return {};
+  return ColorBudgetText(ColorBudgetOf(Document, Options));
+}
+
+std::optional<TColorBudget> ColorBudgetOf(const TOrvDatas& Document, const TSaveOptions& Options) {
+  if (!Document.EditImage || Document.EditImage->Empty()) return std::nullopt;
   // The facts counted from every pixel.
   class TPixelFacts : public TColorBudgetFacts {
    public:
@@ -403,6 +418,9 @@ std::string ColorBudgetText(const TOrvDatas& Document, const TSaveOptions& Optio
         return static_cast<int64_t>(exact->Keys.size());
       return CountColorAlphaValues(image, FDocument.EditAlpha);
     }
+    int64_t VisibleColors() const override {
+      return CountVisibleColors(*FDocument.EditImage, FDocument.EditAlpha);
+    }
     TDesignedReduction DesignedReduction() const override {
       TDibGraphic dib;
       FDocument.ReduceForSave(dib);
@@ -414,5 +432,5 @@ std::string ColorBudgetText(const TOrvDatas& Document, const TSaveOptions& Optio
    private:
     const TOrvDatas& FDocument;
   };
-  return ColorBudgetText(TPixelFacts(Document), Options);
+  return ColorBudgetOf(TPixelFacts(Document), Options);
 }

@@ -63,9 +63,19 @@ struct TExactColors {
 std::optional<TExactColors> FindExactColors(const TBitmap& Image, const TBitmap* Alpha, size_t MaxColors);
 
 // The colour budget of the edit image as the status bar shows it: the colours counted, the bits per pixel a
-// PNG save with Options writes, and when the designed reduction merges colours, how many are left:
-// "256色 → 8ビット (32色に統合)". A picture with transparent pixels counts its colour + alpha values.
-// Empty for an empty edit image.
+// PNG save with Options writes, and when the designed reduction merges colours, how many are left. A picture
+// with transparent pixels counts its colour + alpha values; the RPG Maker 2000/2003 profile counts the
+// palette it writes (the visible pixels' colours, and the key colour for the transparent ones).
+struct TColorBudget {
+  int64_t Colors = 0;
+  int Bits = 0;
+  int64_t Kept = 0;  // below Colors when the designed reduction merges colours
+  bool operator==(const TColorBudget&) const = default;
+};
+// Nothing for an empty edit image.
+std::optional<TColorBudget> ColorBudgetOf(const TOrvDatas& Document, const TSaveOptions& Options);
+// The budget in the program's own words, "256色 → 8ビット (32色に統合)"; empty for none.
+std::string ColorBudgetText(const std::optional<TColorBudget>& Budget);
 std::string ColorBudgetText(const TOrvDatas& Document, const TSaveOptions& Options);
 
 // The facts of a picture that its colour budget is made of, however they are counted (from the pixels, or
@@ -79,11 +89,13 @@ class TColorBudgetFacts {
   virtual ~TColorBudgetFacts() = default;
   // Whether a pixel is not fully opaque.
   virtual bool HasTransparentPixel() const = 0;
-  // Distinct 24-bit colours, and distinct colour + alpha values.
+  // Distinct 24-bit colours, distinct colour + alpha values, and distinct colours of the pixels that are not
+  // fully transparent.
   virtual int64_t Colors() const = 0;
   virtual int64_t ColorAlphaValues() const = 0;
+  virtual int64_t VisibleColors() const = 0;
   // What the designed reduction (TOrvDatas::ReduceForSave) makes of an opaque picture.
   virtual TDesignedReduction DesignedReduction() const = 0;
 };
-// The budget text for a non-empty picture of these facts.
-std::string ColorBudgetText(const TColorBudgetFacts& Facts, const TSaveOptions& Options);
+// The budget of a non-empty picture of these facts.
+TColorBudget ColorBudgetOf(const TColorBudgetFacts& Facts, const TSaveOptions& Options);

@@ -187,6 +187,9 @@ class TOrvMain : public QMainWindow {
   void SetEditZoom(int Zoom) { Image2->SetZoom(Zoom); }
   const TGridColor& GridColor() const { return FGridColor; }
   void SetGridColor(const TGridColor& Grid);
+  // The status bar's colour budget in the window's language ("143色 → 8ビット (32色に統合)").
+  static QString ColorBudgetText(const std::optional<TColorBudget>& Budget);
+
   // The pane the View menu acts on: the one the mouse is over or was last used in, as long as it is shown;
   // otherwise, and at first, the edit pane.
   TImageView* ZoomPane() const { return FZoomPane->isVisible() ? FZoomPane : Image2; }

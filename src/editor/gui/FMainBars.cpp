@@ -316,6 +316,13 @@ void TOrvMain::UpdateActions() {
       ->setChecked(true);
 }
 
+QString TOrvMain::ColorBudgetText(const std::optional<TColorBudget>& Budget) {
+  if (!Budget) return {};
+  QString text = tr("%1色 → %2ビット").arg(Budget->Colors).arg(Budget->Bits);
+  if (Budget->Kept < Budget->Colors) text += tr(" (%1色に統合)").arg(Budget->Kept);
+  return text;
+}
+
 void TOrvMain::UpdateDocumentStatus() {
   if (!Editing()) return;
   if (Document->EditImage->Empty()) {
@@ -325,7 +332,7 @@ void TOrvMain::UpdateDocumentStatus() {
     FileLabel->setText(History->IsClean() ? name : name + QStringLiteral(" *"));
   }
   FileLabel->setToolTip(CurrentFile);
-  ColorBudgetLabel->setText(QString::fromStdString(Editor->ColorBudget(FSaveChoices.Save)));
+  ColorBudgetLabel->setText(ColorBudgetText(Editor->ColorBudgetFigures(FSaveChoices.Save)));
   UpdateDuplicates();
   UpdateZoomStatus();
   UpdateSelectionStatus();

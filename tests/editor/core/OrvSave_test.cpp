@@ -10,6 +10,7 @@
 #include "LibpngOracle.h"
 #include "NoiseImages.h"
 #include "OrvCui.h"
+#include "OrvCuiFiles.h"
 #include "OrvSave.h"
 #include "PixelRows.h"
 #include "TestFiles.h"
@@ -175,6 +176,18 @@ TEST(ColorBudget, SaysWhenTheDesignedReductionMerges) {
   // With transparency: colour + alpha values.
   SetEdit(doc, *Colours(20, 20, 10, 1), [](int x, int y) { return x == 0 && y == 0 ? 0 : 255; });
   EXPECT_EQ(ColorBudgetText(doc, {}), "11色 → 4ビット");
+  // The RPG Maker profile counts the palette it writes: the visible pixels' colours and the key colour, not
+  // the colours the transparent pixels happen to carry.
+  TSaveOptions rpg;
+  rpg.Profile = TSaveProfile::Rpg2000;
+  SetEdit(doc, *Colours(20, 20, 30, 1), [](int x, int) { return x < 3 ? 0 : 255; });
+  const TempFolder folder;
+  doc.SaveEditImage(folder.Path("rpg.png"), rpg);
+  TBitmap saved;
+  LoadImageFile(folder.Path("rpg.png"), saved);
+  EXPECT_EQ(ColorBudgetText(doc, rpg), std::to_string(PaletteSize(saved.Palette())) + "色 → 8ビット");
+  EXPECT_NE(ColorBudgetText(doc, rpg),
+            std::to_string(TOrvDatas::CountColors(*doc.EditImage)) + "色 → 8ビット");
 }
 
 TEST(SaveOptions, TimeStampOnlyWhenAsked) {

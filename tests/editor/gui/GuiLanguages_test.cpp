@@ -222,6 +222,8 @@ class LanguagesTest : public QObject {
          "A new language takes effect at the next start."},
         {p.OkButton->text(), "OK", "OK"},
         {p.CancelButton->text(), "キャンセル", "Cancel"},
+        {TOrvMain::ColorBudgetText(TColorBudget{200, 8, 25}), "200色 → 8ビット (25色に統合)",
+         "200 colours → 8 bits (merged into 25)"},
     };
     for (const TCaption& caption : captions)
       QCOMPARE(caption.Shown,
