@@ -105,8 +105,8 @@
         <translation>Discard this material from the list?</translation>
     </message>
     <message>
-        <source>表示</source>
-        <translation>View</translation>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
     </message>
     <message>
         <source>拡大</source>

@@ -438,7 +438,7 @@ void TOrvMain::RedrawEditArea(const TRect& Area) {
 void TOrvMain::BuildPaneControls() {
   // The bars go around the designed window: its client area keeps at least the designed height below them.
   centralWidget()->setMinimumHeight(446);
-  ViewMenu = menuBar()->addMenu(tr("表示"));
+  ViewMenu = menuBar()->addMenu(tr("表示(&V)"));
   ZoomInAction = ViewMenu->addAction(tr("拡大"));
   // Ctrl+= for keyboards whose plus lies on the same key.
   ZoomInAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});

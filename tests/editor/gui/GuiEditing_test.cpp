@@ -130,7 +130,7 @@ class EditingTest : public QObject {
     QCOMPARE(w.Panel1->geometry(), QRect(0, 396, 632, 50));
     QStringList menus;
     for (QAction* menu : w.menuBar()->actions()) menus << menu->text();
-    QCOMPARE(menus, QStringList({"ファイル(&F)", "編集(&E)", "表示", "ツール(&T)"}));
+    QCOMPARE(menus, QStringList({"ファイル(&F)", "編集(&E)", "表示(&V)", "ツール(&T)"}));
     QCOMPARE(w.Tool(), TEditTool::Stamp);
     QVERIFY(w.StampToolAction->isChecked());
     QCOMPARE(w.TransformLabel->text(), QString("向き: そのまま"));

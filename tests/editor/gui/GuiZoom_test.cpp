@@ -189,7 +189,7 @@ class ZoomTest : public QObject {
     TOrvMain& w = OpenWithSheet(f, 16, 16);
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QCOMPARE(w.ViewMenu->title(), QString::fromUtf8("表示"));
+    QCOMPARE(w.ViewMenu->title(), QString::fromUtf8("表示(&V)"));
     const std::pair<QAction*, const char*> texts[] = {
         {w.ZoomInAction, "拡大"}, {w.ZoomOutAction, "縮小"}, {w.ActualSizeAction, "等倍"}};
     for (const auto& [action, text] : texts) {
